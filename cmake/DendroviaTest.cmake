@@ -1,0 +1,17 @@
+# dendrovia_add_test(NAME SOURCES ... LIBS ... [GUI])
+# A GUI test gets a main that creates a QApplication; ctest runs it under the
+# X server that test.sh provides. Test discovery runs at test time so that the
+# build itself needs no display.
+function(dendrovia_add_test name)
+  cmake_parse_arguments(T "GUI" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  if(T_GUI)
+    target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/GuiTestMain.cpp)
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest Qt6::Widgets Qt6::Test)
+  else()
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  endif()
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES TIMEOUT 300)
+endfunction()
