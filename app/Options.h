@@ -1,6 +1,6 @@
 #pragma once
 
-#include "NumberFormat.h"
+#include "app/NumberFormat.h"
 
 #include <cstdint>
 #include <functional>
