@@ -165,6 +165,7 @@ public:
 
 private:
   TOptions();
+  void ReportMissingFile(const std::string &name) const;
 
   std::string IniFileName_;
   std::vector<std::string> Messages_;
