@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libqt6opengl6-dev
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0
-  libsimpleini-dev
+  libsimpleini-dev locales
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool imagemagick
@@ -29,4 +29,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# A locale with a decimal comma, so that the number parsing tests can run under it.
+if ! locale -a 2>/dev/null | grep -ix 'de_DE\.utf-\?8' >/dev/null; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8 ||
+    echo "Could not generate de_DE.UTF-8; the decimal-comma test cases will be skipped."
 fi
