@@ -216,5 +216,7 @@ bool TNeuronDataWriter::Close() {
     return Fail("the file is incomplete: an earlier write failed");
   if (!flushed || !closed)
     return Fail(std::string("cannot finish the file: ") + std::strerror(errno));
+  if (FrameCount == 0)
+    return Fail("the file holds no frame, so readers will reject it");
   return true;
 }

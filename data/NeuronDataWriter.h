@@ -76,7 +76,8 @@ public:
   // has shown the run's extremes; both must be finite.
   bool PatchRange(double variableMin, double variableMax);
 
-  // Flushes and closes the file; false if any of it failed to reach the disk.
+  // Flushes and closes the file; false if any of it failed to reach the disk
+  // or if no frame was written (a model without frames does not load).
   bool Close();
 
   bool IsOpen() const { return File != nullptr; }

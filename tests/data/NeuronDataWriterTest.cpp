@@ -151,7 +151,8 @@ TEST_F(NeuronDataWriterTest, ChildCountsFollowTheParents) {
   sections.back().Parent = 2;
   TNeuronDataWriter writer;
   ASSERT_TRUE(writer.Create(Path, THeader{}, sections)) << writer.GetError();
-  ASSERT_TRUE(writer.Close());
+  EXPECT_FALSE(writer.Close()) << "a file without frames does not load";
+  EXPECT_FALSE(writer.IsOpen());
 
   TByteCursor in(Path);
   in.SkipToRange();
@@ -195,6 +196,8 @@ TEST_F(NeuronDataWriterTest, RangeAfterTheUnitNeverStartsWithWhiteSpace) {
   header.Reserved1 = FromBits(0x3FF0000000000020ull);
   TNeuronDataWriter writer;
   ASSERT_TRUE(writer.Create(Path, header, TwoSections()));
+  const double values[] = {0, 0, 0};
+  ASSERT_TRUE(writer.WriteFrame(0.0, values));
   ASSERT_TRUE(writer.Close());
 
   TByteCursor in(Path);
@@ -285,6 +288,8 @@ TEST_F(NeuronDataWriterTest, RefusesHeadersAndSectionsTheReaderWouldReject) {
   TNeuronDataWriter writer;
   EXPECT_TRUE(writer.Create(Path, longest, TwoSections())) << writer.GetError();
   EXPECT_FALSE(writer.Create(Path, longest, TwoSections())) << "second Create while open";
+  const double values[] = {0, 0, 0};
+  EXPECT_TRUE(writer.WriteFrame(0.0, values));
   EXPECT_TRUE(writer.Close());
 }
 
