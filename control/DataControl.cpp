@@ -1,0 +1,467 @@
+#include "control/DataControl.h"
+
+#include "app/MessageDialog.h"
+#include "app/Options.h"
+#include "data/DataToColor.h"
+#include "data/NeuronDataFile.h"
+#include "views/ShowInfo.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QStyle>
+#include <QTimer>
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+constexpr int UpDownLimit = 32767; // an up-down position is a 16-bit number
+
+int ToInt(uint32_t value) {
+  return static_cast<int>(std::min<uint32_t>(value, INT_MAX));
+}
+
+QLabel *MakeLabel(QWidget *parent, const char *name, int left, int top) {
+  auto *label = new QLabel(parent);
+  label->setObjectName(name);
+  label->move(left, top);
+  return label;
+}
+
+QLineEdit *MakeEdit(QWidget *parent, const char *name, int left, int top, int width) {
+  auto *edit = new QLineEdit(parent);
+  edit->setObjectName(name);
+  edit->setGeometry(left, top, width, 21);
+  return edit;
+}
+
+QPushButton *MakeButton(QWidget *parent, const char *name, const char *caption, int left) {
+  auto *button = new QPushButton(QString::fromLatin1(caption), parent);
+  button->setObjectName(name);
+  button->setGeometry(left, 95, 45, 25);
+  button->setAutoDefault(false);
+  return button;
+}
+
+QPushButton *MakeImageButton(QWidget *parent, const char *name, QStyle::StandardPixmap icon,
+                             const char *hint, int left) {
+  auto *button = new QPushButton(parent);
+  button->setObjectName(name);
+  button->setGeometry(left, 161, 25, 25);
+  button->setIcon(parent->style()->standardIcon(icon));
+  button->setToolTip(QString::fromLatin1(hint));
+  button->setAutoDefault(false);
+  return button;
+}
+
+void SetText(QLabel *label, const QString &text) {
+  label->setText(text);
+  label->adjustSize();
+}
+
+} // namespace
+
+TDataControlForm::TDataControlForm(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint |
+                          Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      Settings(TOptions::Instance()), Data_(std::make_unique<TNeuronDataFile>()),
+      Palette_(std::make_unique<TDataToColor>()) {
+  setFixedSize(295, 262);
+  CreateControls();
+  SetTabOrder();
+  ConnectControls();
+  UpdateControls(0);
+}
+
+TDataControlForm::~TDataControlForm() {
+  Settings.ControlPanel.Left = x();
+  Settings.ControlPanel.Top = y();
+  Settings.ControlPanel.FramesDelay = FramesDelay;
+  if (FormInfo) {
+    Settings.WindowInfo.Left = FormInfo->x();
+    Settings.WindowInfo.Top = FormInfo->y();
+    Settings.WindowInfo.Width = FormInfo->width();
+    Settings.WindowInfo.Height = FormInfo->height();
+    FormInfo.reset();
+  }
+  Data_.reset();
+  Palette_.reset();
+}
+
+void TDataControlForm::CreateControls() {
+  DataRangeLabel = MakeLabel(this, "DataRangeLabel", 10, 10);
+  DataRangeMinLabel = MakeLabel(this, "DataRangeMinLabel", 108, 10);
+  DataRangeMaxLabel = MakeLabel(this, "DataRangeMaxLabel", 233, 10);
+  VariableScaleLabel = MakeLabel(this, "VariableScaleLabel", 10, 29);
+  VariableMinEdit = MakeEdit(this, "VariableMinEdit", 105, 25, 55);
+  VariableMaxEdit = MakeEdit(this, "VariableMaxEdit", 230, 25, 55);
+  TimeRangeLabel = MakeLabel(this, "TimeRangeLabel", 10, 48);
+  TimeRangeMinLabel = MakeLabel(this, "TimeRangeMinLabel", 108, 48);
+  TimeRangeMaxLabel = MakeLabel(this, "TimeRangeMaxLabel", 233, 48);
+  TimeScaleLabel = MakeLabel(this, "TimeScaleLabel", 10, 68);
+  TimeMinEdit = MakeEdit(this, "TimeMinEdit", 105, 64, 55);
+  TimeCurrentEdit = MakeEdit(this, "TimeCurrentEdit", 167, 64, 55);
+  TimeMaxEdit = MakeEdit(this, "TimeMaxEdit", 230, 64, 55);
+
+  Show1DButton = MakeButton(this, "Show1DButton", "1D", 10);
+  Show2DButton = MakeButton(this, "Show2DButton", "2D", 67);
+  Show3DButton = MakeButton(this, "Show3DButton", "3D", 125);
+  ShowFtButton = MakeButton(this, "ShowFtButton", "F(t)", 182);
+  ShowInfoButton = MakeButton(this, "ShowInfoButton", "Info", 240);
+
+  FramesDelayEdit = MakeEdit(this, "FramesDelayEdit", 10, 130, 30);
+  FramesDelayEdit->setToolTip(QStringLiteral("Frames delay"));
+  FrameDelayLabel = MakeLabel(this, "FrameDelayLabel", 46, 133);
+  SetText(FrameDelayLabel, QStringLiteral("ms"));
+  FramesDelayTrackBar = new QSlider(Qt::Horizontal, this);
+  FramesDelayTrackBar->setObjectName("FramesDelayTrackBar");
+  FramesDelayTrackBar->setGeometry(61, 129, 155, 33);
+  FramesDelayTrackBar->setToolTip(QStringLiteral("Frames delay"));
+  FramesDelayTrackBar->setPageStep(10);
+  FramesDelayTrackBar->setTickInterval(100);
+  FramesDelayTrackBar->setTickPosition(QSlider::TicksBelow);
+
+  SkipFramesEdit = MakeEdit(this, "SkipFramesEdit", 238, 130, 30);
+  SkipFramesEdit->setToolTip(QStringLiteral("Skip frames"));
+  SkipFramesEdit->setText(QStringLiteral("0"));
+  SkipFramesUpDown = new QSpinBox(this);
+  SkipFramesUpDown->setObjectName("SkipFramesUpDown");
+  SkipFramesUpDown->setGeometry(268, 130, 17, 21);
+  SkipFramesUpDown->setToolTip(QStringLiteral("Skip frames"));
+  SkipFramesUpDown->setWrapping(false);
+  SkipFramesUpDown->setGroupSeparatorShown(false);
+  SkipFramesUpDown->setFocusPolicy(Qt::NoFocus);
+
+  PlayBitBtn = MakeImageButton(this, "PlayBitBtn", QStyle::SP_MediaPlay, "Start", 10);
+  PauseBitBtn = MakeImageButton(this, "PauseBitBtn", QStyle::SP_MediaPause, "Pause", 35);
+  StopBitBtn = MakeImageButton(this, "StopBitBtn", QStyle::SP_MediaStop, "Stop", 60);
+  StepForwardBitBtn =
+      MakeImageButton(this, "StepForwardBitBtn", QStyle::SP_MediaSeekForward, "Step forward", 90);
+  StepBackBitBtn =
+      MakeImageButton(this, "StepBackBitBtn", QStyle::SP_MediaSeekBackward, "Step back", 115);
+  // The playback buttons hand their tags to UpdateControls.
+  int tag = 1;
+  for (QPushButton *button :
+       {PlayBitBtn, PauseBitBtn, StopBitBtn, StepForwardBitBtn, StepBackBitBtn})
+    button->setProperty("Tag", tag++);
+  LoadPaletteBitBtn =
+      MakeImageButton(this, "LoadPaletteBitBtn", QStyle::SP_DialogOpenButton, "Load palette", 260);
+
+  NeuronItemCheckListBox = new QListWidget(this);
+  NeuronItemCheckListBox->setObjectName("NeuronItemCheckListBox");
+  NeuronItemCheckListBox->setGeometry(10, 195, 275, 57);
+
+  Timer = new QTimer(this);
+  Timer->setObjectName("Timer");
+}
+
+void TDataControlForm::SetTabOrder() {
+  // The five windows' buttons come first, then the scale boxes, then the
+  // playback controls in their order on the window.
+  QWidget *const order[] = {
+      Show1DButton,      Show2DButton,    Show3DButton,      ShowFtButton,
+      ShowInfoButton,    VariableMinEdit, VariableMaxEdit,   TimeMinEdit,
+      TimeCurrentEdit,   TimeMaxEdit,     FramesDelayEdit,   FramesDelayTrackBar,
+      SkipFramesEdit,    PlayBitBtn,      PauseBitBtn,       StopBitBtn,
+      StepForwardBitBtn, StepBackBitBtn,  LoadPaletteBitBtn, NeuronItemCheckListBox};
+  for (size_t i = 1; i < std::size(order); ++i)
+    setTabOrder(order[i - 1], order[i]);
+}
+
+void TDataControlForm::ConnectControls() {
+  for (QLineEdit *box : {VariableMinEdit, VariableMaxEdit, TimeMinEdit, TimeCurrentEdit,
+                         TimeMaxEdit, FramesDelayEdit, SkipFramesEdit}) {
+    box->installEventFilter(this);
+    connect(box, &QLineEdit::returnPressed, this, [this, box] { ValidateBox(box); });
+  }
+  NeuronItemCheckListBox->installEventFilter(this);
+  connect(NeuronItemCheckListBox, &QListWidget::itemChanged, this,
+          &TDataControlForm::NeuronItemCheckListBoxClickCheck);
+  connect(LoadPaletteBitBtn, &QPushButton::clicked, this,
+          &TDataControlForm::LoadPaletteBitBtnClick);
+  connect(ShowInfoButton, &QPushButton::clicked, this, &TDataControlForm::ShowInfoButtonClick);
+}
+
+bool TDataControlForm::eventFilter(QObject *watched, QEvent *event) {
+  if (event->type() == QEvent::FocusOut) {
+    // Only a move of the focus inside this window leaves a box; the window
+    // losing the focus (to a message box, another window) does not.
+    const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+    auto *box = qobject_cast<QLineEdit *>(watched);
+    if (box && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+      ValidateBox(box);
+  } else if (event->type() == QEvent::KeyPress && watched == NeuronItemCheckListBox) {
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    QListWidgetItem *item = NeuronItemCheckListBox->currentItem();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && item) {
+      // Toggling fires itemChanged, which does the rest.
+      item->setCheckState(item->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void TDataControlForm::ValidateBox(QLineEdit *box) {
+  // While playing the boxes are read-only and show only what playback wrote.
+  if (Validating || box->isReadOnly())
+    return;
+  Validating = true;
+  if (box == VariableMinEdit)
+    VariableMinEditExit();
+  else if (box == VariableMaxEdit)
+    VariableMaxEditExit();
+  else if (box == TimeMinEdit)
+    TimeMinEditExit();
+  else if (box == TimeMaxEdit)
+    TimeMaxEditExit();
+  else if (box == TimeCurrentEdit)
+    TimeCurrentEditExit();
+  Validating = false;
+}
+
+QString TDataControlForm::FormatValue(double value) const {
+  return QString::fromStdString(FormatFloat(Settings.ControlPanel.DataRangeFormat, value));
+}
+
+QString TDataControlForm::FormatTime(double value) const {
+  return QString::fromStdString(FormatFloat(Settings.ControlPanel.TimeRangeFormat, value));
+}
+
+TNumberText TDataControlForm::ValueText() const {
+  const std::string format = Settings.ControlPanel.DataRangeFormat;
+  return {[format](double value) { return FormatFloat(format, value); },
+          [](const std::string &text, double &value) { return TryParseFloat(text, value); }};
+}
+
+TNumberText TDataControlForm::TimeText() const {
+  const std::string format = Settings.ControlPanel.TimeRangeFormat;
+  return {[format](double value) { return FormatFloat(format, value); },
+          [](const std::string &text, double &value) { return TryParseFloat(text, value); }};
+}
+
+void TDataControlForm::ShowInputError(QLineEdit *box, int message) {
+  ShowMessageBox(this, windowTitle(), QString::fromStdString(Settings.ErrorMessage(message)),
+                 QMessageBox::Critical, QMessageBox::Ok);
+  box->setFocus();
+}
+
+bool TDataControlForm::AcceptInput(QLineEdit *box, const TScaleInput &input) {
+  switch (input.Status) {
+  case TScaleInputStatus::InvalidFormat:
+    ShowInputError(box, 1);
+    return false;
+  case TScaleInputStatus::InvalidValue:
+    box->setText(QString::fromStdString(input.Text));
+    ShowInputError(box, 2);
+    return false;
+  case TScaleInputStatus::Unchanged:
+    box->setText(QString::fromStdString(input.Text));
+    return false;
+  case TScaleInputStatus::Changed:
+    box->setText(QString::fromStdString(input.Text));
+    return true;
+  }
+  return false;
+}
+
+void TDataControlForm::ShowCurrentTime(double time) {
+  TimeCurrentEdit->setText(FormatTime(time));
+}
+
+void TDataControlForm::OpenFile(const QString &fileName) {
+  FileName_ = fileName;
+  Data_->Load(fileName.toStdString());
+
+  const TOptions::TControlPanelSettings &panel = Settings.ControlPanel;
+  SetText(DataRangeLabel,
+          QString::fromStdString(panel.DataRange + "  (" + Data_->GetVariableUnit() + ")"));
+  SetText(DataRangeMinLabel, FormatValue(Data_->GetVariableMin()));
+  SetText(DataRangeMaxLabel, FormatValue(Data_->GetVariableMax()));
+  SetText(TimeRangeLabel,
+          QString::fromStdString(panel.TimeRange + "  (" + Data_->GetTimeUnit() + ")"));
+  SetText(TimeRangeMinLabel, FormatTime(Data_->GetFirstFrameTime()));
+  SetText(TimeRangeMaxLabel, FormatTime(Data_->GetLastFrameTime()));
+  SetText(VariableScaleLabel, QString::fromStdString(panel.VariableScale));
+
+  // Each scale holds exactly the number its box shows.
+  const TNumberText values = ValueText();
+  VariableMinEdit->setText(FormatValue(Data_->GetVariableMin()));
+  VariableScaleMin_ = Data_->GetVariableMin();
+  values.Parse(VariableMinEdit->text().toStdString(), VariableScaleMin_);
+  VariableMaxEdit->setText(FormatValue(Data_->GetVariableMax()));
+  VariableScaleMax_ = Data_->GetVariableMax();
+  values.Parse(VariableMaxEdit->text().toStdString(), VariableScaleMax_);
+
+  SetText(TimeScaleLabel, QString::fromStdString(panel.TimeScale));
+  const TNumberText times = TimeText();
+  TimeMinEdit->setText(FormatTime(Data_->GetFirstFrameTime()));
+  TimeCurrentEdit->setText(TimeMinEdit->text());
+  TimeScaleMin_ = Data_->GetFirstFrameTime();
+  times.Parse(TimeMinEdit->text().toStdString(), TimeScaleMin_);
+  TimeMaxEdit->setText(FormatTime(Data_->GetLastFrameTime()));
+  TimeScaleMax_ = Data_->GetLastFrameTime();
+  times.Parse(TimeMaxEdit->text().toStdString(), TimeScaleMax_);
+  CurrentTime_ = TimeScaleMin_;
+
+  SkipFrames = panel.SkipFrames;
+  SkipFramesUpDown->setRange(ToInt(std::min<uint32_t>(panel.SkipFramesMin, UpDownLimit)),
+                             ToInt(std::min<uint32_t>(panel.SkipFramesMax, UpDownLimit)));
+  SkipFramesUpDown->setValue(ToInt(std::min<uint32_t>(SkipFrames, UpDownLimit)));
+  SkipFramesEdit->setText(QString::number(SkipFrames));
+
+  FramesDelay = panel.FramesDelay;
+  FramesDelayTrackBar->setRange(ToInt(panel.FramesDelayMin), ToInt(panel.FramesDelayMax));
+  FramesDelayTrackBar->setValue(ToInt(FramesDelay));
+  FramesDelayEdit->setText(QString::number(FramesDelay));
+
+  Palette_->SetRange(VariableScaleMin_, VariableScaleMax_);
+  Palette_->LoadFromFile(Settings.Palette.File);
+  Data_->SetPalette(Palette_.get());
+  Data_->RecolorCurrentFrame();
+
+  FillItemList();
+}
+
+void TDataControlForm::FillItemList() {
+  const QSignalBlocker blocker(NeuronItemCheckListBox);
+  NeuronItemCheckListBox->clear();
+  for (int i = 0; i < Data_->GetItemCount(); ++i) {
+    const size_t first = static_cast<size_t>(Data_->GetItemFirstSection()[i]);
+    const auto &section = Data_->GetSections()[first];
+    auto *item = new QListWidgetItem(QString::fromStdString(section.Name), NeuronItemCheckListBox);
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(Data_->GetItemChecked()[i].load() ? Qt::Checked : Qt::Unchecked);
+  }
+}
+
+void TDataControlForm::ApplyVariableScale() {
+  Palette_->SetRange(VariableScaleMin_, VariableScaleMax_);
+  Data_->RecolorCurrentFrame();
+}
+
+void TDataControlForm::VariableMinEditExit() {
+  const TScaleInput input = CheckVariableMin(VariableMinEdit->text().toStdString(), ValueText(),
+                                             VariableScaleMin_, VariableScaleMax_);
+  if (!AcceptInput(VariableMinEdit, input))
+    return;
+  VariableScaleMin_ = input.Value;
+  ApplyVariableScale();
+}
+
+void TDataControlForm::VariableMaxEditExit() {
+  const TScaleInput input = CheckVariableMax(VariableMaxEdit->text().toStdString(), ValueText(),
+                                             VariableScaleMin_, VariableScaleMax_);
+  if (!AcceptInput(VariableMaxEdit, input))
+    return;
+  VariableScaleMax_ = input.Value;
+  ApplyVariableScale();
+}
+
+void TDataControlForm::TimeMinEditExit() {
+  const TScaleInput input = CheckTimeMin(TimeMinEdit->text().toStdString(), TimeText(),
+                                         Data_->GetFirstFrameTime(), TimeScaleMin_, TimeScaleMax_);
+  if (!AcceptInput(TimeMinEdit, input))
+    return;
+  TimeScaleMin_ = SnapTime(Data_->FindNearestFrameTime(input.Value));
+  TimeMinEdit->setText(FormatTime(TimeScaleMin_));
+  if (CurrentTime_ < TimeScaleMin_) {
+    CurrentTime_ = SnapTime(Data_->SeekFrame(TimeScaleMin_));
+    ShowCurrentTime(CurrentTime_);
+  }
+}
+
+void TDataControlForm::TimeMaxEditExit() {
+  const TScaleInput input = CheckTimeMax(TimeMaxEdit->text().toStdString(), TimeText(),
+                                         Data_->GetLastFrameTime(), TimeScaleMin_, TimeScaleMax_);
+  if (!AcceptInput(TimeMaxEdit, input))
+    return;
+  TimeScaleMax_ = SnapTime(Data_->FindNearestFrameTime(input.Value));
+  TimeMaxEdit->setText(FormatTime(TimeScaleMax_));
+  if (CurrentTime_ > TimeScaleMax_) {
+    CurrentTime_ = SnapTime(Data_->SeekFrame(TimeScaleMax_));
+    ShowCurrentTime(CurrentTime_);
+  }
+}
+
+void TDataControlForm::TimeCurrentEditExit() {
+  const TScaleInput input = CheckCurrentTime(TimeCurrentEdit->text().toStdString(), TimeText(),
+                                             TimeScaleMin_, TimeScaleMax_, CurrentTime_);
+  if (!AcceptInput(TimeCurrentEdit, input))
+    return;
+  CurrentTime_ = SnapTime(Data_->FindNearestFrameTime(input.Value));
+  ShowCurrentTime(CurrentTime_);
+  CurrentTime_ = SnapTime(Data_->SeekFrame(CurrentTime_));
+}
+
+void TDataControlForm::LoadPaletteBitBtnClick() {
+  const std::string &extension = Settings.Palette.FileExtension;
+  QString directory = QFileInfo(QString::fromStdString(Settings.Palette.File)).path();
+  if (Settings.Palette.File.empty())
+    directory = QCoreApplication::applicationDirPath();
+  QFileDialog dialog(this, QString(), directory,
+                     QStringLiteral("Neuron palette (*.%1);;All files (*)")
+                         .arg(QString::fromStdString(extension)));
+  dialog.setObjectName("OpenDialog");
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setDefaultSuffix(QString::fromStdString(extension));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return;
+  const QString path = dialog.selectedFiles().constFirst();
+  QCoreApplication::processEvents();
+  Settings.Palette.File = path.toStdString();
+  Palette_->LoadFromFile(Settings.Palette.File);
+  Data_->RecolorCurrentFrame();
+}
+
+void TDataControlForm::ShowInfoButtonClick() {
+  if (FormInfo) {
+    if (FormInfo->isVisible())
+      FormInfo->activateWindow();
+    else
+      FormInfo->show();
+    return;
+  }
+  FormInfo = std::make_unique<TShowInfoForm>(*Data_);
+  FormInfo->setObjectName(QStringLiteral("ShowInfoForm%1").arg(WindowNumber_));
+  const TWindowSettings &bounds = Settings.WindowInfo;
+  FormInfo->move(bounds.Left, bounds.Top);
+  FormInfo->resize(bounds.Width, bounds.Height);
+  FormInfo->show();
+}
+
+void TDataControlForm::NeuronItemCheckListBoxClickCheck(QListWidgetItem *item) {
+  const int i = NeuronItemCheckListBox->row(item);
+  if (i < 0 || i >= Data_->GetItemCount())
+    return;
+  Data_->GetItemChecked()[i] = item->checkState() == Qt::Checked ? 1 : 0;
+}
+
+void TDataControlForm::UpdateControls(int tag) {
+  bool locked = false;
+  if (tag == 1)
+    locked = true;
+  else if (tag != 0 && tag != 2 && tag != 3)
+    return;
+  for (QLineEdit *box : {VariableMinEdit, VariableMaxEdit, TimeMinEdit, TimeCurrentEdit,
+                         TimeMaxEdit, FramesDelayEdit, SkipFramesEdit})
+    box->setReadOnly(locked);
+  for (QWidget *control : std::initializer_list<QWidget *>{
+           Show1DButton, Show2DButton, Show3DButton, ShowFtButton, ShowInfoButton,
+           FramesDelayTrackBar, SkipFramesUpDown, PlayBitBtn, StepForwardBitBtn, StepBackBitBtn,
+           LoadPaletteBitBtn, NeuronItemCheckListBox})
+    control->setEnabled(!locked);
+}

@@ -1,0 +1,61 @@
+#include "views/ShowInfo.h"
+
+#include "app/Options.h"
+#include "data/NeuronDataFile.h"
+
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+#include <cstdio>
+
+std::string ModelInfoText(const TNeuronDataFile &data) {
+  const auto &sections = data.GetSections();
+  const auto &first = data.GetItemFirstSection();
+  std::string text;
+  char line[128];
+  for (int i = 0; i < data.GetItemCount(); ++i) {
+    const std::string &name = sections[static_cast<size_t>(first[i])].Name;
+    // "dend[0]" names the trunk of the item "dend".
+    text += name.substr(0, name.find('[')) + "\n";
+    int segments = 0;
+    for (int k = first[i]; k < first[i + 1]; ++k)
+      segments += sections[static_cast<size_t>(k)].SegmentCount;
+    std::snprintf(line, sizeof line, "   number of sections = %d, number of segments = %d\n",
+                  first[i + 1] - first[i], segments);
+    text += line;
+  }
+  text += "\n";
+  std::snprintf(line, sizeof line, "Total number of sections = %d\n",
+                data.GetHeader().SectionCount);
+  text += line;
+  std::snprintf(line, sizeof line, "Total number of segments = %d", data.GetHeader().SegmentCount);
+  text += line;
+  return text;
+}
+
+TShowInfoForm::TShowInfoForm(const TNeuronDataFile &data, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint), Settings(TOptions::Instance()),
+      Data(data) {
+  setWindowTitle(QString::fromStdString(Settings.WindowInfo.Title));
+  Memo = new QPlainTextEdit(this);
+  Memo->setObjectName("Memo");
+  Memo->setReadOnly(true);
+  Memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+  Memo->setTabChangesFocus(false);
+  Memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  auto *layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(Memo);
+}
+
+TShowInfoForm::~TShowInfoForm() = default;
+
+void TShowInfoForm::showEvent(QShowEvent *event) {
+  FormShow();
+  QWidget::showEvent(event);
+}
+
+void TShowInfoForm::FormShow() {
+  Memo->setPlainText(QString::fromStdString(ModelInfoText(Data)));
+}

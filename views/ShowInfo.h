@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QWidget>
+
+#include <string>
+
+class QPlainTextEdit;
+class TNeuronDataFile;
+class TOptions;
+
+// The numbers of sections and segments of every neuron item of the data, then
+// the header's totals, one line each.
+std::string ModelInfoText(const TNeuronDataFile &data);
+
+// The model information window of a Control Window: a read-only text of the
+// item and model counts, written anew every time the window is shown.
+class TShowInfoForm : public QWidget {
+  Q_OBJECT
+
+public:
+  // data must outlive the window.
+  explicit TShowInfoForm(const TNeuronDataFile &data, QWidget *parent = nullptr);
+  ~TShowInfoForm() override;
+
+  QPlainTextEdit *Memo = nullptr;
+
+protected:
+  void showEvent(QShowEvent *event) override;
+
+private:
+  void FormShow();
+
+  TOptions &Settings;
+  const TNeuronDataFile &Data;
+};
