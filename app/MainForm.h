@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class QAction;
+class QComboBox;
+class QDialog;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QStatusBar;
+class QTableWidget;
+class TDirectoryListBox;
+class TDirectoryOutline;
+
+// The main window: drives and directories on the left, the data files of the
+// chosen directory on the right. It loads the settings when it is created and
+// saves them when it is destroyed.
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+public:
+  // iniPath: the settings file read at creation and written at destruction.
+  explicit TMainForm(const QString &iniPath, QWidget *parent = nullptr);
+  ~TMainForm() override;
+
+  // The windows that F1 and Ctrl+F1 show modally; they must outlive this window's
+  // key handling (a null window is not shown).
+  void SetHelpWindows(QDialog *aboutWindow, QDialog *helpWindow);
+
+  // Lists the data files of Data.Directory unless it is the directory already listed.
+  void RefreshFileList();
+  // Directory and the file name of the selected row; the directory alone when no
+  // column shows file names. Existence is not checked.
+  QString SelectedFilePath() const;
+  // Opens a Control Window on path.
+  void OpenDataFile(const QString &path);
+
+  QString IniFilePath() const { return IniFilePath_; }
+  QString LastListedDirectory() const { return LastListedDirectory_; }
+
+protected:
+  bool eventFilter(QObject *watched, QEvent *event) override;
+  void resizeEvent(QResizeEvent *event) override;
+  void closeEvent(QCloseEvent *event) override;
+
+private:
+  void CreateControls();
+  void FormCreate();
+  void FormResize();
+  void FormDestroy();
+  bool FormKeyDown(QObject *watched, int key, Qt::KeyboardModifiers modifiers);
+  void DirectoryListActionExecute();
+  void DirectoryOutlineActionExecute();
+  void ApplyDirectoryLayout(int outlook);
+  void DriveComboBoxChange();
+  void DirectoryListPanelChange();
+  void DirectoryOutlinePanelChange();
+  void FileStringGridColumnMoved(int logicalIndex, int oldVisualIndex, int newVisualIndex);
+  void FileStringGridKeyPress();
+  void FileStringGridDblClick();
+  void ApplicationIdle();
+
+  void FillDriveComboBox();
+  void SelectDriveOf(const QString &directory);
+  QString SelectedDrive() const;
+  void ClearFileList();
+  void MoveGridColumn(int from, int to);
+
+  // Fields
+  bool StartupFinished = false;
+  QString IniFilePath_;
+  QString LastListedDirectory_;
+  std::vector<std::unique_ptr<QWidget>> ControlWindows;
+  QDialog *AboutWindow = nullptr;
+  QDialog *HelpWindow = nullptr;
+
+  // Controls
+  QStatusBar *StatusBar = nullptr;
+  QLabel *StatusText = nullptr;
+  QWidget *MainPanel = nullptr;
+  QSplitter *Splitter1 = nullptr;
+  QWidget *DirectoryPanel = nullptr;
+  QWidget *DrivePanel = nullptr;
+  QComboBox *DriveComboBox = nullptr;
+  QWidget *TreePanel = nullptr;
+  TDirectoryListBox *DirectoryListPanel = nullptr;
+  TDirectoryOutline *DirectoryOutlinePanel = nullptr;
+  QWidget *FilePanel = nullptr;
+  QTableWidget *FileStringGrid = nullptr;
+  QAction *DirectoryListAction = nullptr;
+  QAction *DirectoryOutlineAction = nullptr;
+  QMenu *DirectoryPanelPopupMenu = nullptr;
+};
