@@ -336,10 +336,16 @@ void TSampleNeuron::FillFrame(double t, std::span<double> values) const {
       const double tau = t - spike - r.Delay;
       if (tau <= 0.0 || tau > SpikeMemory)
         continue;
-      const double peak = (tau - 3.0 * r.Width) / r.Width;
-      const double ahp = tau / AfterHyperpolarizationTime;
-      v += r.Amplitude * (SpikeHeight * std::exp(-peak * peak) -
-                          AfterHyperpolarization * ahp * std::exp(1.0 - ahp));
+      // A Gaussian spike peaking at three widths, then the slow
+      // after-hyperpolarisation from that peak on.
+      const double fromPeak = tau - 3.0 * r.Width;
+      const double peak = fromPeak / r.Width;
+      double trace = SpikeHeight * std::exp(-peak * peak);
+      if (fromPeak > 0.0) {
+        const double ahp = fromPeak / AfterHyperpolarizationTime;
+        trace -= AfterHyperpolarization * ahp * std::exp(1.0 - ahp);
+      }
+      v += r.Amplitude * trace;
     }
     values[i] = v;
   }

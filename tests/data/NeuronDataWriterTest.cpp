@@ -1,5 +1,7 @@
 #include "data/NeuronDataWriter.h"
 
+#include "data/NeuronDataFile.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -333,4 +335,82 @@ TEST_F(NeuronDataWriterTest, ReportsFilesThatCannotBeWritten) {
   big[0].Points.assign(100000, {});
   EXPECT_FALSE(writer.Create("/dev/full", THeader{}, big));
   EXPECT_FALSE(writer.IsOpen());
+}
+
+TEST_F(NeuronDataWriterTest, ReaderLoadsWhatTheWriterWrote) {
+  THeader header;
+  header.Signature = "MTSD";
+  header.Reserved1 = 4.5;
+  header.Description = "round trip, with spaces and \"quotes\"\r";
+  header.Reserved2 = -2.0;
+  header.TimeUnitFactor = 1.0;
+  header.VariableUnit = "uS/cm2";
+  header.VariableMin = FromBits(0xC05040000000000Aull);
+  header.VariableMax = 1e-3;
+  std::vector<TSection> sections = TwoSections();
+  sections[0].Reserved1 = 7.0;
+  sections[1].Reserved2 = -7.0;
+  sections.push_back(TSection{.Name = std::string(255, 'n'),
+                              .Parent = -1,
+                              .Length = 0.0,
+                              .SegmentCount = 3,
+                              .Points = {{-1, -2, -3, 0.5}}});
+  TNeuronDataWriter writer;
+  ASSERT_TRUE(writer.Create(Path, header, sections)) << writer.GetError();
+  std::vector<double> values(writer.GetSegmentCount());
+  for (int f = 0; f < 5; ++f) {
+    for (size_t i = 0; i < values.size(); ++i)
+      values[i] = f * 100.0 + static_cast<double>(i);
+    ASSERT_TRUE(writer.WriteFrame(0.5 * f, values));
+  }
+  ASSERT_TRUE(writer.PatchRange(FromBits(0xC05040000000000Aull), 404.0));
+  ASSERT_TRUE(writer.Close()) << writer.GetError();
+
+  TNeuronDataFile data;
+  data.Load(Path);
+  ASSERT_EQ(data.GetLoadError(), TDataFileError::None);
+  ASSERT_EQ(data.GetFileName(), Path);
+  const TDataFileHeader &loaded = data.GetHeader();
+  EXPECT_EQ(loaded.Signature, "MTSD");
+  EXPECT_EQ(loaded.Reserved1, 4.5);
+  EXPECT_EQ(loaded.Description, header.Description);
+  EXPECT_EQ(loaded.SectionCount, 3);
+  EXPECT_EQ(loaded.SegmentCount, 6);
+  EXPECT_EQ(loaded.Reserved2, -2.0);
+  EXPECT_EQ(loaded.TimeUnitFactor, 1.0);
+  EXPECT_EQ(data.GetTimeUnit(), "s");
+  EXPECT_EQ(loaded.VariableUnit, "uS/cm2");
+  EXPECT_EQ(loaded.VariableMin, TNeuronDataWriter::AfterWord(header.VariableMin));
+  EXPECT_NEAR(loaded.VariableMin, header.VariableMin, 1e-12);
+  EXPECT_EQ(loaded.VariableMax, 404.0);
+
+  const std::vector<TDataFileSectionInfo> &read = data.GetSections();
+  ASSERT_EQ(read.size(), 3u);
+  EXPECT_EQ(read[0].Name, "soma");
+  EXPECT_EQ(read[0].Parent, -1);
+  EXPECT_EQ(read[0].Children, std::vector<std::int32_t>{1});
+  EXPECT_EQ(read[0].Reserved1, 7.0);
+  EXPECT_EQ(read[1].Name, "dend[0]");
+  EXPECT_EQ(read[1].Parent, 0);
+  EXPECT_EQ(read[1].Reserved2, -7.0);
+  EXPECT_EQ(read[1].Length, 5.0);
+  EXPECT_EQ(read[1].SegmentCount, 2);
+  EXPECT_EQ(read[2].Name, std::string(255, 'n'));
+  EXPECT_EQ(read[2].SegmentCount, 3);
+  EXPECT_EQ(read[2].Points.front().z, -3.0);
+  EXPECT_EQ(data.GetItemCount(), 3);
+  EXPECT_EQ(data.GetMinZ(), -3.0);
+
+  ASSERT_EQ(data.GetFrameCount(), 5);
+  EXPECT_EQ(data.GetFirstFrameTime(), 0.0);
+  EXPECT_EQ(data.GetLastFrameTime(), 2.0);
+  EXPECT_EQ(data.SeekFrame(1.4), 1.5);
+  {
+    std::lock_guard lock(data.GetFrameLock());
+    const double *frame = data.GetCurrentFrame();
+    EXPECT_EQ(frame[0], 1.5);
+    for (int i = 0; i < 6; ++i)
+      EXPECT_EQ(frame[1 + i], 300.0 + i);
+  }
+  EXPECT_EQ(data.StepForward(0), 2.0);
 }
