@@ -57,6 +57,19 @@ std::string TrailingComments(const std::string &data) {
   return comments;
 }
 
+// SimpleIni puts two blank lines before every section; one is what people write.
+std::string CollapseBlankLines(const std::string &text) {
+  std::string result;
+  result.reserve(text.size());
+  for (const char c : text) {
+    const size_t n = result.size();
+    if (c == '\n' && n >= 2 && result[n - 1] == '\n' && result[n - 2] == '\n')
+      continue;
+    result += c;
+  }
+  return result;
+}
+
 bool ReadWholeFile(const std::string &path, std::string &data) {
   std::FILE *file = std::fopen(path.c_str(), "rb");
   if (!file)
@@ -256,9 +269,10 @@ void TIniFile::SetInteger(const std::string &section, const std::string &key, in
 }
 
 bool TIniFile::Save(const std::string &path) const {
-  std::string contents;
-  if (Impl_->Ini.Save(contents, Impl_->Signature) < 0)
+  std::string saved;
+  if (Impl_->Ini.Save(saved, Impl_->Signature) < 0)
     return false;
+  std::string contents = CollapseBlankLines(saved);
   if (!Impl_->Trailing.empty())
     contents += "\n" + Impl_->Trailing;
 
