@@ -276,6 +276,7 @@ void TOptions::LoadFromIni(const std::string &path) {
   TSectionReader(ini, "DirectoryPanel").Integer("Outlook", DirectoryPanel.Outlook, 0, 1);
 
   const TSectionReader filePanel(ini, "FilePanel");
+  Columns_.clear();
   for (int n = 1;; ++n) {
     const std::string title = Trim(filePanel.String(ColumnKey(n, "Title").c_str()).value_or(""));
     if (title.empty())

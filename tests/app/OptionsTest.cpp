@@ -227,6 +227,10 @@ TEST_F(OptionsTest, ColumnListEndsAtTheFirstEmptyTitle) {
   EXPECT_EQ(options.ColumnCount(), 2);
   EXPECT_EQ(options.ColumnTitle(0), "Description");
 
+  // Loading again replaces the list instead of appending to it.
+  options.LoadFromIni(Ini);
+  EXPECT_EQ(options.ColumnCount(), 2);
+
   EXPECT_EQ(Load("[FilePanel]\nColumn1Title=\"\"\nColumn2Title=B\n").ColumnCount(), 0);
 }
 
