@@ -1,0 +1,485 @@
+#!/usr/bin/env python3
+"""Runs a NEURON simulation and writes it as a Dendrovia data file.
+
+From a model script, once the model is built:
+
+    import dendrovia_export
+    dendrovia_export.export("cell.dat", variable="v", interval=0.1, tstop=50)
+
+From the command line, with a model file that builds the model:
+
+    python3 dendrovia_export.py MODEL.hoc|MODEL.py --tstop 50 --interval 0.1 \\
+        --variable v -o cell.dat
+
+When the model uses the standard run system (stdrun.hoc), the run starts like
+its run(): h.stdinit(), so the model's own init() and v_init apply. Every
+`interval` ms one frame with the variable at every segment is appended to the
+file, so a long run never sits in memory; the header's range is filled in when
+the run ends (or is interrupted, in which case the file holds the frames
+written so far). The model itself is never changed.
+"""
+
+import argparse
+import math
+import operator
+import os
+import platform
+import runpy
+import struct
+import sys
+from collections import namedtuple
+
+SIGNATURE = "MTSD"
+# A time unit factor below 1 labels times in milliseconds, NEURON's unit.
+MILLISECONDS = 0.001
+# The reader skips these bytes after every word, so no binary field that
+# follows a word may begin with one of them.
+WHITE_SPACE = b" \t\n\v\f\r"
+MAX_WORD = 255
+# The reader takes a line of at most 255 characters including its line feed.
+MAX_DESCRIPTION = 254
+
+# One section of the file. parent is the 0-based index of an earlier record or
+# -1; points are (x, y, z, diameter) tuples from the end nearest the root.
+SectionRecord = namedtuple("SectionRecord", "name parent length segment_count points")
+
+ExportSummary = namedtuple(
+    "ExportSummary", "path sections segments frames unit variable_min variable_max"
+)
+
+
+def word(text):
+    """The bytes of `text` as a word of the file: white space becomes '_', NUL
+    is dropped, the result is cut to 255 bytes. Raises ValueError if nothing
+    is left."""
+    text = "".join("_" if c.isspace() else c for c in text if c != "\0")
+    data = text.encode()[:MAX_WORD].decode(errors="ignore").encode()
+    if not data:
+        raise ValueError("a name or unit of the data file must not be empty")
+    return data
+
+
+def description_line(text):
+    """The bytes of `text` as the one-line description: line breaks and other
+    control characters become spaces, the result is cut to 254 bytes."""
+    text = "".join(" " if ord(c) < 32 or c == "\x7f" else c for c in text)
+    return text.encode()[:MAX_DESCRIPTION].decode(errors="ignore").encode()
+
+
+def after_word(value):
+    """`value` as it may be stored right after a word: moved toward minus
+    infinity until its first stored byte is not one the reader skips."""
+    while math.isfinite(value) and struct.pack("<d", value)[0] in WHITE_SPACE:
+        value = math.nextafter(value, -math.inf)
+    return value
+
+
+EncodedHeader = namedtuple("EncodedHeader", "data range_offset segment_count")
+
+
+def encode_header(description, unit, sections, time_unit_factor=MILLISECONDS):
+    """The header and section records of a file, its variable range 0 to 0.
+    Raises ValueError for sections the reader could not take back."""
+    child_counts = [0] * len(sections)
+    for index, record in enumerate(sections):
+        if not -1 <= record.parent < index:
+            raise ValueError(f"section {index}: parent {record.parent} does not come earlier")
+        if record.segment_count < 1 or not record.points:
+            raise ValueError(f"section {index}: needs a segment and a point")
+        if not math.isfinite(record.length) or record.length < 0:
+            raise ValueError(f"section {index}: invalid length {record.length}")
+        if record.parent >= 0:
+            child_counts[record.parent] += 1
+    segment_count = sum(record.segment_count for record in sections)
+    data = bytearray(word(SIGNATURE) + b"\n")
+    data += struct.pack("<d", 0.0)
+    data += description_line(description) + b"\n"
+    data += struct.pack("<dddd", len(sections), segment_count, 1.0, time_unit_factor)
+    data += word(unit) + b"\n"
+    range_offset = len(data)
+    data += struct.pack("<dd", 0.0, 0.0)
+    for record, child_count in zip(sections, child_counts):
+        data += word(record.name) + b"\n"
+        data += struct.pack(
+            "<ddddddd",
+            record.parent + 1,
+            child_count,
+            0.0,
+            0.0,
+            record.length,
+            record.segment_count,
+            len(record.points),
+        )
+        for point in record.points:
+            data += struct.pack("<dddd", *point)
+    return EncodedHeader(bytes(data), range_offset, segment_count)
+
+
+class DataFileWriter:
+    """Writes a data file: the header and the sections at once, then one frame
+    at a time, then the range of the values written in place in the header.
+
+    write_frame raises ValueError for a frame the reader could not take back;
+    every method raises OSError when writing fails, the file is then
+    incomplete."""
+
+    def __init__(self, path, header):
+        self.segment_count = header.segment_count
+        self.frame_count = 0
+        self.last_time = -math.inf
+        self.minimum = math.inf
+        self.maximum = -math.inf
+        self._range_offset = header.range_offset
+        self._frame = struct.Struct("<%dd" % (self.segment_count + 1))
+        self._file = open(path, "wb")
+        try:
+            self._file.write(header.data)
+        except BaseException:
+            self._file.close()
+            raise
+
+    def write_frame(self, time, values):
+        """Appends one frame: its time, later than the previous one, and one
+        value per segment in section order."""
+        if not (time > self.last_time and math.isfinite(time)):
+            raise ValueError(f"frame time {time} does not follow {self.last_time}")
+        if len(values) != self.segment_count:
+            raise ValueError(f"{len(values)} values for {self.segment_count} segments")
+        self._file.write(self._frame.pack(time, *values))
+        self.last_time = time
+        self.frame_count += 1
+        low, high = min(values), max(values)
+        if not (math.isfinite(low) and math.isfinite(high)):
+            finite = [v for v in values if math.isfinite(v)]
+            if not finite:
+                return
+            low, high = min(finite), max(finite)
+        self.minimum = min(self.minimum, low)
+        self.maximum = max(self.maximum, high)
+
+    def close(self):
+        """Writes the range of the finite values written (0 to 0 if there were
+        none) into the header and closes the file."""
+        if self._file.closed:
+            return
+        low, high = self.minimum, self.maximum
+        if not low <= high:
+            low = high = 0.0
+        try:
+            self._file.seek(self._range_offset)
+            self._file.write(struct.pack("<dd", after_word(low), high))
+        finally:
+            self._file.close()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exception):
+        self.close()
+
+
+def _unit(h, variable):
+    if variable == "v":
+        return "mV"
+    # units() reports an unknown name on stderr, so ask only about known ones.
+    if not h.name_declared(variable):
+        return "1"
+    try:
+        return h.units(variable) or "1"
+    except RuntimeError:
+        return "1"
+
+
+def _cross(a, b):
+    return (a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0])
+
+
+def _normalized(a):
+    n = math.sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2])
+    return (a[0] / n, a[1] / n, a[2] / n) if n > 1e-12 else None
+
+
+def _place(points, fraction):
+    """Point and outward direction at `fraction` of the path along `points`."""
+    lengths = [math.dist(points[i][:3], points[i + 1][:3]) for i in range(len(points) - 1)]
+    if sum(lengths) <= 0:
+        return tuple(points[0][:3]), (1.0, 0.0, 0.0)
+    last = max(i for i, length in enumerate(lengths) if length > 0)
+    left = fraction * sum(lengths)
+    for i, length in enumerate(lengths):
+        if length > 0 and (left <= length or i == last):
+            a, b = points[i][:3], points[i + 1][:3]
+            q = min(max(left / length, 0.0), 1.0)
+            where = tuple(a[k] + q * (b[k] - a[k]) for k in range(3))
+            return where, _normalized(tuple(b[k] - a[k] for k in range(3)))
+        left -= length
+
+
+def _fan(direction, kind, index, count):
+    """Direction of the index-th of `count` sections that leave a parent running
+    along `direction`: onward from its far end, backward from its near end or
+    sideways from inside, spread so that they do not overlap."""
+    # Turn about the axis perpendicular to the parent that is nearest to z, so
+    # that a drawing in the x-y plane stays in it.
+    for guess in ((0.0, 0.0, 1.0), (1.0, 0.0, 0.0), (0.0, 1.0, 0.0)):
+        along = sum(g * d for g, d in zip(guess, direction))
+        axis = _normalized(tuple(g - along * d for g, d in zip(guess, direction)))
+        if axis is not None and abs(along) < 0.99:
+            break
+    if kind == "end":
+        base = direction
+    elif kind == "start":
+        base = tuple(-d for d in direction)
+    else:
+        base = _cross(axis, direction)
+    side = _cross(axis, base)
+    angle = (index - (count - 1) / 2) * min(math.pi / 4, 2 * math.pi / count)
+    return tuple(math.cos(angle) * base[k] + math.sin(angle) * side[k] for k in range(3))
+
+
+def _straight_points(sec, segments, start, direction):
+    """A straight line of sec.L from `start`: both ends and every segment's
+    centre, with the segments' diameters."""
+    n = len(segments)
+    where = [0.0] + [(j + 0.5) * sec.L / n for j in range(n)] + [sec.L]
+    diameters = [segments[0].diam] + [seg.diam for seg in segments] + [segments[-1].diam]
+    return [
+        (start[0] + s * direction[0], start[1] + s * direction[1], start[2] + s * direction[2], d)
+        for s, d in zip(where, diameters)
+    ]
+
+
+def _layout(h, sections):
+    """Sections in depth-first order from each root, children in creation
+    order: (section, parent index, flipped) per record, flipped when the
+    section hangs by its 1-end."""
+    order = {sec: i for i, sec in enumerate(h.allsec())}
+    chosen = sorted(set(sections), key=lambda sec: order[sec])
+    parent_of = {}
+    children = {sec: [] for sec in chosen}
+    for sec in chosen:
+        segment = sec.parentseg()
+        if segment is not None and segment.sec in children:
+            parent_of[sec] = segment.sec
+            children[segment.sec].append(sec)
+    laid_out = []
+    index = {}
+    for root in (sec for sec in chosen if sec not in parent_of):
+        stack = [root]
+        while stack:
+            sec = stack.pop()
+            index[sec] = len(laid_out)
+            parent = index[parent_of[sec]] if sec in parent_of else -1
+            flipped = sec.parentseg() is not None and sec.orientation() == 1
+            laid_out.append((sec, parent, flipped))
+            stack.extend(reversed(children[sec]))
+    return laid_out
+
+
+def _geometry(laid_out):
+    """The file records, and the segments of every record in file order.
+    Points run from the end nearest the root outward."""
+    records = []
+    segment_lists = []
+    children = [[] for _ in laid_out]
+    for sec, parent, _ in laid_out:
+        if parent >= 0:
+            children[parent].append(sec)
+    placed = {}
+    for (sec, parent, flipped), kids in zip(laid_out, children):
+        segments = list(sec)
+        if flipped:
+            segments.reverse()
+        n3d = int(sec.n3d())
+        if n3d > 0:
+            points = [(sec.x3d(i), sec.y3d(i), sec.z3d(i), sec.diam3d(i)) for i in range(n3d)]
+            if flipped:
+                points.reverse()
+        else:
+            start, direction = placed.pop(sec, ((0.0, 0.0, 0.0), (1.0, 0.0, 0.0)))
+            points = _straight_points(sec, segments, start, direction)
+        records.append(SectionRecord(sec.name(), parent, sec.L, len(segments), points))
+        segment_lists.append(segments)
+        placed.update(_place_children(kids, flipped, points))
+    return records, segment_lists
+
+
+def _place_children(children, flipped, points):
+    """Start and direction of each child without 3D points, from where it
+    hangs on its parent (given by the parent's file points)."""
+    groups = {}
+    for child in children:
+        if child.n3d() == 0:
+            x = child.parentseg().x
+            fraction = 1.0 - x if flipped else x
+            kind = "end" if fraction > 1 - 1e-9 else "start" if fraction < 1e-9 else "inside"
+            groups.setdefault(kind, []).append((child, fraction))
+    placed = {}
+    for kind, members in groups.items():
+        for index, (child, fraction) in enumerate(members):
+            start, direction = _place(points, fraction)
+            placed[child] = (start, _fan(direction, kind, index, len(members)))
+    return placed
+
+
+def _sampler(variable, segment_lists):
+    """A function that returns the variable at every segment in file order; 0
+    where a segment lacks it. Raises ValueError if no segment has it."""
+    get = operator.attrgetter(variable)
+    flat = []
+    for segments in segment_lists:
+        for seg in segments:
+            try:
+                present = isinstance(get(seg), float)
+            except (AttributeError, NameError, TypeError, RuntimeError):
+                present = False
+            flat.append(seg if present else None)
+    if not any(seg is not None for seg in flat):
+        raise ValueError(f"no segment has the range variable {variable!r}")
+    return lambda: [0.0 if seg is None else get(seg) for seg in flat]
+
+
+def export(path, variable="v", interval=0.1, tstop=None, description=None, sections=None,
+           v_init=None, unit=None):
+    """Runs the simulation from initialisation to `tstop` ms (default h.tstop)
+    and writes `path`: the sections (default all; any iterable of sections or a
+    SectionList) and, every `interval` ms, the range variable `variable` at
+    every segment. Initialises with h.finitialize(v_init) when v_init is
+    given, else like the standard run system's run() when stdrun.hoc is loaded
+    (h.stdinit(), so the model's init() and v_init apply), else with
+    h.finitialize(). The unit is NEURON's for the variable unless `unit` is
+    given.
+
+    Raises ValueError before anything is written if the arguments do not fit
+    the model (e.g. an interval that is no whole multiple of the fixed time
+    step, or a variable that no segment has), and OSError if the file cannot
+    be written. Returns an ExportSummary."""
+    from neuron import h
+
+    # Loading stdrun.hoc here would reset the model's tstop and v_init.
+    standard = bool(h.name_declared("stdinit"))
+    if tstop is None:
+        if not h.name_declared("tstop"):
+            raise ValueError("the model sets no tstop: give one")
+        tstop = h.tstop
+    tstop = float(tstop)
+    if not (interval > 0 and math.isfinite(interval)):
+        raise ValueError(f"interval must be positive, not {interval}")
+    if not (tstop >= 0 and math.isfinite(tstop)):
+        raise ValueError(f"tstop must not be negative, not {tstop}")
+    if v_init is not None:
+        h.finitialize(v_init)
+    elif standard:
+        h.stdinit()
+    else:
+        h.finitialize()
+    cvode = h.CVode()
+    variable_steps = bool(cvode.active())
+    if not variable_steps:
+        steps = interval / h.dt
+        if round(steps) < 1 or abs(steps - round(steps)) > 1e-6 * steps:
+            raise ValueError(
+                f"interval {interval:g} ms is not a whole multiple of the time step "
+                f"dt = {h.dt:g} ms (or use CVode)"
+            )
+    advance = h.advance if standard else h.fadvance
+
+    laid_out = _layout(h, h.allsec() if sections is None else sections)
+    if not laid_out:
+        raise ValueError("there are no sections to export")
+    records, segment_lists = _geometry(laid_out)
+    sample = _sampler(variable, segment_lists)
+    unit = unit or _unit(h, variable)
+    if description is None:
+        description = f"NEURON {variable} ({unit}), {tstop:g} ms at {interval:g} ms per frame"
+
+    header = encode_header(description, unit, records)
+    start = h.t
+    frames = int(math.floor((tstop - start) / interval + 1e-9)) + 1 if tstop > start else 1
+
+    with DataFileWriter(path, header) as writer:
+        writer.write_frame(h.t, sample())
+        for k in range(1, frames):
+            target = start + k * interval
+            if variable_steps:
+                cvode.solve(target)
+            else:
+                while h.t < target - 0.5 * h.dt:
+                    advance()
+            writer.write_frame(h.t, sample())
+    return ExportSummary(
+        path, len(records), writer.segment_count, writer.frame_count, unit,
+        writer.minimum, writer.maximum,
+    )
+
+
+_loaded_models = []
+
+
+def load_model(model):
+    """Builds the model of a hoc file (.hoc, .nrn, .ses, ...) or a Python file
+    (.py, run as a module named dendrovia_model, so its __main__ block is
+    skipped), from within the model's directory; a Python file's globals stay
+    alive with its sections. Raises RuntimeError if hoc reports an error
+    loading it."""
+    model = os.path.abspath(model)
+    folder = os.path.dirname(model)
+    moved = os.path.realpath(folder) != os.path.realpath(os.getcwd())
+    imported = "neuron" in sys.modules
+    os.chdir(folder)
+    # Importing neuron loads the mechanisms compiled in the current folder;
+    # if it was imported elsewhere, those of the model's folder come now.
+    import neuron
+    from neuron import h
+
+    if moved and imported and os.path.isdir(platform.machine()):
+        neuron.load_mechanisms(folder)
+    if model.endswith(".py"):
+        sys.path.insert(0, folder)
+        _loaded_models.append(runpy.run_path(model, run_name="dendrovia_model"))
+    elif not h.load_file(1, model):
+        raise RuntimeError(f"could not load {model}")
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(
+        description="Runs a NEURON model and writes the simulation as a Dendrovia data file."
+    )
+    parser.add_argument("model", help="a hoc file or a Python file that builds the model")
+    parser.add_argument("-o", "--output", required=True, help="data file to write")
+    parser.add_argument("--tstop", type=float, help="end of the run in ms (default: tstop)")
+    parser.add_argument("--interval", type=float, default=0.1, help="ms between frames")
+    parser.add_argument("--variable", default="v", help="range variable, e.g. v, ina, m_hh")
+    parser.add_argument("--description", help="one line describing the simulation")
+    parser.add_argument("--v-init", type=float, help="initialise with finitialize(V_INIT)")
+    args = parser.parse_args(argv)
+    # No windows: this runs in batch, also where no display can be opened.
+    os.environ.setdefault("NEURON_MODULE_OPTIONS", "-nogui")
+    output = os.path.abspath(args.output)
+    try:
+        load_model(args.model)
+        from neuron import h
+
+        tstop = args.tstop
+        if tstop is None and h.name_declared("tstop"):
+            tstop = h.tstop
+        description = args.description
+        if description is None and tstop is not None:
+            description = (
+                f"{os.path.basename(args.model)}: {args.variable}, {tstop:g} ms "
+                f"at {args.interval:g} ms per frame"
+            )
+        summary = export(
+            output, args.variable, args.interval, tstop, description, v_init=args.v_init
+        )
+    except (OSError, RuntimeError, ValueError) as error:
+        sys.exit(f"{parser.prog}: {error}")
+    print(
+        f"{summary.path}: {summary.sections} sections, {summary.segments} segments, "
+        f"{summary.frames} frames, {args.variable} from {summary.variable_min:g} "
+        f"to {summary.variable_max:g} {summary.unit}"
+    )
+
+
+if __name__ == "__main__":
+    main()
