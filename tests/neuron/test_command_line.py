@@ -3,7 +3,6 @@ each in a NEURON process of its own."""
 
 import os
 import tempfile
-import textwrap
 import unittest
 
 from support import EXPORTER, PYRAMID, read_back, run_python
