@@ -1,0 +1,107 @@
+#include "render/AxisMath.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+// Leading digits 3 and 4 go up to 5, 5 to 9 up to 10.
+long long RoundUpDigit(long long g) {
+  return g > 2 ? (g / 5) * 5 + 5 : g;
+}
+
+} // namespace
+
+double NiceStep(double raw) {
+  if (!std::isfinite(raw) || raw <= 0.0)
+    return 0.0;
+  if (raw >= 1.0) {
+    // nearbyint rounds half to even in the default rounding mode.
+    long long g = static_cast<long long>(std::nearbyint(raw));
+    int e = 0;
+    while (g >= 10) {
+      g /= 10;
+      ++e;
+    }
+    return static_cast<double>(RoundUpDigit(g)) * std::pow(10.0, e);
+  }
+  int e = 0;
+  while (raw < 1.0) {
+    raw *= 10.0;
+    ++e;
+  }
+  double step = static_cast<double>(RoundUpDigit(static_cast<long long>(std::nearbyint(raw))));
+  for (int i = 0; i < e; ++i)
+    step *= 0.1;
+  return step;
+}
+
+double AxisStep(double minimum, double maximum, int spanPixels, int roomPixels) {
+  const double range = std::fabs(maximum - minimum);
+  const int n = roomPixels > 0 ? spanPixels / roomPixels : 0;
+  return NiceStep(n >= 1 ? range / n : range);
+}
+
+std::vector<double> TickPositions(double start, double step, double low, double high) {
+  std::vector<double> ticks;
+  if (!std::isfinite(step) || step <= 0.0 || !std::isfinite(start) || !std::isfinite(low) ||
+      !std::isfinite(high) || low > high)
+    return ticks;
+  // Whole multiples from the start rather than a running sum, so that ranges far
+  // from the start cost nothing to skip.
+  const double first = std::ceil((low - start) / step);
+  const double last = std::floor((high - start) / step);
+  for (double k = first; k <= last; k += 1.0) {
+    const double position = start + k * step;
+    if (position >= low && position <= high)
+      ticks.push_back(position);
+  }
+  return ticks;
+}
+
+std::string FormatNumber(const char *format, double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+std::string GeneralNumberText(double value) {
+  return FormatNumber("%.15g", value);
+}
+
+TAxesLayout LayoutAxes(const TAxesSpec &spec, const TViewGeometry &geometry,
+                       const TTextWidth &textWidth, int textHeight) {
+  const TDataWindow &w = spec.Window;
+  TAxesLayout layout;
+  const double y0 = (w.YMin > 0.0 || w.YMax < 0.0) ? w.YMin : 0.0;
+  const double x0 = (w.XMin > 0.0 || w.XMax < 0.0) ? w.XMin : 0.0;
+  const int h = textWidth("0");
+
+  layout.XAxis = {w.XMin, y0, w.XMax, y0};
+  const int xRoom =
+      std::max(textWidth(FormatNumber("%.0f", w.XMin)), textWidth(FormatNumber("%.0f", w.XMax))) +
+      spec.XLabelSpacing;
+  layout.XStep = AxisStep(w.XMin, w.XMax, geometry.XPixels(std::fabs(w.XMax - w.XMin)), xRoom);
+  const double tickHeight = geometry.YUnits(spec.TickLength);
+  const double xLabelBaseline = y0 - geometry.YUnits(h + spec.XLabelGap);
+  for (double x : TickPositions(spec.XTickStart, layout.XStep, spec.XTickStart, w.XMax)) {
+    layout.XTicks.push_back({x, y0, x, y0 + tickHeight});
+    std::string text = FormatNumber("%.0f", x);
+    const double left = x - geometry.XUnits(textWidth(text)) / 2.0;
+    layout.XLabels.push_back({std::move(text), left, xLabelBaseline});
+  }
+
+  layout.YAxis = {x0, w.YMin, x0, w.YMax};
+  layout.YStep = AxisStep(w.YMin, w.YMax, geometry.YPixels(std::fabs(w.YMax - w.YMin)),
+                          textHeight + spec.YLabelSpacing);
+  const double tickWidth = geometry.XUnits(spec.TickLength);
+  const char *yFormat = layout.YStep < 1.0 ? "%.3f" : "%.0f";
+  for (double y : TickPositions(0.0, layout.YStep, w.YMin, w.YMax)) {
+    layout.YTicks.push_back({x0, y, x0 + tickWidth, y});
+    std::string text = FormatNumber(yFormat, y);
+    const double left = x0 - geometry.XUnits(textWidth(text) + spec.YLabelGap);
+    layout.YLabels.push_back({std::move(text), left, y - geometry.YUnits(h) / 2.0});
+  }
+  return layout;
+}

@@ -1,0 +1,85 @@
+#include "render/GraphicForm.h"
+
+#include "render/OpenGLDisplayPanel.h"
+#include "render/OpenGLViewThread.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QVBoxLayout>
+
+TGraphicForm::TGraphicForm(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint) {
+  // Closing a graphic window only hides it; it must not end the application.
+  setAttribute(Qt::WA_QuitOnClose, false);
+  OpenGLDisplayPanel = new TOpenGLDisplayPanel(this);
+  auto *layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(OpenGLDisplayPanel);
+  connect(OpenGLDisplayPanel, &TOpenGLDisplayPanel::Resized, this,
+          &TGraphicForm::OpenGLDisplayPanelResize);
+}
+
+TGraphicForm::~TGraphicForm() {
+  StopRenderThread();
+}
+
+void TGraphicForm::AttachRenderThread(std::unique_ptr<TOpenGLViewThread> thread) {
+  Thread = std::move(thread);
+  Thread->SetPriority(TThread::TPriority::Lower);
+}
+
+void TGraphicForm::StopRenderThread() {
+  if (!Thread)
+    return;
+  if (Thread->IsSuspended())
+    Thread->Resume();
+  Thread->Terminate();
+  for (;;) {
+    {
+      std::lock_guard lock(Lock);
+      if (ThreadFinished)
+        break;
+    }
+    // Runs the thread's remaining Synchronize steps and keeps the GUI alive;
+    // ReportThreadFinished posts an event so that this wait wakes up.
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  }
+  Thread.reset();
+}
+
+void TGraphicForm::ReportThreadFinished() {
+  {
+    std::lock_guard lock(Lock);
+    ThreadFinished = true;
+  }
+  // The window may be gone from here on; the event only wakes StopRenderThread.
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
+}
+
+void TGraphicForm::OpenGLDisplayPanelResize() {
+  ProjectionNeeded = true;
+}
+
+void TGraphicForm::HelpKeyPressed(bool) {}
+
+void TGraphicForm::showEvent(QShowEvent *event) {
+  QWidget::showEvent(event);
+  if (Thread)
+    Thread->Resume();
+}
+
+void TGraphicForm::closeEvent(QCloseEvent *event) {
+  event->accept();
+  if (Thread)
+    Thread->Suspend();
+}
+
+void TGraphicForm::keyPressEvent(QKeyEvent *event) {
+  if (event->key() == Qt::Key_F1) {
+    HelpKeyPressed(event->modifiers().testFlag(Qt::ControlModifier));
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QWidget>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+class TOpenGLDisplayPanel;
+class TOpenGLViewThread;
+
+// A graphic window: a top-level window that stays on top, filled by its
+// OpenGLDisplayPanel, drawn by its own rendering thread.
+//
+// Showing the window resumes the thread; closing it only hides it and suspends
+// the thread. StopRenderThread ends the thread with the hand-shake that keeps
+// the GUI responsive: resume if suspended, terminate, then process events
+// (the thread's last Synchronize requests among them) until the thread reports
+// that it has released its context. The destructor does the same if it was not
+// done, so a window can be deleted at any time on the GUI thread.
+class TGraphicForm : public QWidget {
+  Q_OBJECT
+
+public:
+  explicit TGraphicForm(QWidget *parent = nullptr);
+  ~TGraphicForm() override;
+
+  // Ends the rendering thread and deletes it; nothing when there is none.
+  void StopRenderThread();
+
+  TOpenGLViewThread *RenderThread() const { return Thread.get(); }
+  TOpenGLDisplayPanel *DisplayPanel() const { return OpenGLDisplayPanel; }
+
+  // Guards the thread-finished flag and the hand-over of parameters to the
+  // thread.
+  std::mutex &WindowLock() { return Lock; }
+
+  // Called by the rendering thread: clears and returns the projection-needed
+  // flag.
+  bool TakeProjectionNeeded() { return ProjectionNeeded.exchange(false); }
+  // Called by the rendering thread when it has released its context.
+  void ReportThreadFinished();
+
+protected:
+  // Takes the thread (created suspended) and lowers its priority.
+  void AttachRenderThread(std::unique_ptr<TOpenGLViewThread> thread);
+
+  // F1 (about = false) and Ctrl+F1 (about = true); nothing by default.
+  virtual void HelpKeyPressed(bool about);
+
+  void showEvent(QShowEvent *event) override;
+  void closeEvent(QCloseEvent *event) override;
+  void keyPressEvent(QKeyEvent *event) override;
+
+private:
+  void OpenGLDisplayPanelResize();
+
+  TOpenGLDisplayPanel *OpenGLDisplayPanel = nullptr;
+  std::unique_ptr<TOpenGLViewThread> Thread;
+  std::atomic<bool> ProjectionNeeded{true};
+  std::mutex Lock;
+  bool ThreadFinished = false;
+};

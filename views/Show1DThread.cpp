@@ -1,0 +1,86 @@
+#include "views/Show1DThread.h"
+
+#include "data/NeuronDataFile.h"
+#include "render/GlyphFont.h"
+
+#include <algorithm>
+#include <mutex>
+#include <qopengl.h>
+
+namespace {
+
+constexpr int LabelFontSize = 10;
+constexpr int AxisMargin = 30;
+
+TRgb ToRgb(const QColor &color) {
+  return {static_cast<float>(color.red()) / 255.0f, static_cast<float>(color.green()) / 255.0f,
+          static_cast<float>(color.blue()) / 255.0f};
+}
+
+} // namespace
+
+TOpenGLThread1D::TOpenGLThread1D(TGraphicForm &owner, int sleepPeriodMs)
+    : TOpenGLViewThread(owner, {0.0, 100.0, -80.0, 40.0}, sleepPeriodMs),
+      Font(Panel().AddGlyphFont("Arial", LabelFontSize)) {}
+
+TOpenGLThread1D::~TOpenGLThread1D() {
+  TerminateAndWait();
+}
+
+void TOpenGLThread1D::SetAxisColors(const QColor &xAxisColor, const QColor &yAxisColor) {
+  XAxisColor = ToRgb(xAxisColor);
+  YAxisColor = ToRgb(yAxisColor);
+}
+
+bool TOpenGLThread1D::AcceptRanges(const TDataWindow &window) const {
+  return window.XMax > 0.0;
+}
+
+TMargins TOpenGLThread1D::ComputeMargins() const {
+  const int widest = std::max(Font.TextWidth(GeneralNumberText(Window.YMin)),
+                              Font.TextWidth(GeneralNumberText(Window.YMax)));
+  return {AxisMargin + widest, AxisMargin, AxisMargin, AxisMargin};
+}
+
+TAxesLayout TOpenGLThread1D::LayoutCurrentAxes() const {
+  TAxesSpec spec;
+  spec.Window = Window;
+  spec.XTickStart = 0.0;
+  return LayoutAxes(
+      spec, Geometry, [this](const std::string &text) { return Font.TextWidth(text); },
+      Font.TextHeight());
+}
+
+void TOpenGLThread1D::DrawLayers() {
+  DrawAxes(LayoutCurrentAxes(), XAxisColor, YAxisColor, AxisLineWidth, Font);
+  if (Data != nullptr)
+    DrawGraph();
+}
+
+void TOpenGLThread1D::DrawGraph() {
+  double time = 0.0;
+  const double *values = nullptr;
+  const float *colors = nullptr;
+  {
+    std::lock_guard lock(Data->GetFrameLock());
+    const double *frame = Data->GetCurrentFrame();
+    if (Data->GetFileName().empty() || frame == nullptr)
+      return;
+    time = frame[0];
+    values = frame + 1;
+    colors = Data->GetCurrentColors();
+  }
+  Graph.Build(*Data, values, colors);
+  glLineWidth(GraphicLineWidth);
+  const std::vector<TGraph1DVertex> &vertices = Graph.Vertices();
+  for (const TGraph1DStrip &strip : Graph.Strips()) {
+    glBegin(GL_LINE_STRIP);
+    for (std::int32_t i = strip.First; i < strip.First + strip.Count; ++i) {
+      const TGraph1DVertex &vertex = vertices[static_cast<size_t>(i)];
+      glColor3f(vertex.R, vertex.G, vertex.B);
+      glVertex2d(vertex.X, vertex.Y);
+    }
+    glEnd();
+  }
+  SetLastDrawnTime(time);
+}
