@@ -492,14 +492,15 @@ double TNeuronDataFile::SeekFrame(double t) {
 }
 
 double TNeuronDataFile::StepForward(int skip) {
-  if (FileName.empty() || CurrentTime() >= LastFrameTime)
+  // The index check ends the way also when times are not numbers.
+  if (FileName.empty() || CurrentTime() >= LastFrameTime || CurrentFrameIndex >= FrameCount - 1)
     return -1.0;
   const std::int64_t target = std::min(CurrentFrameIndex + 1 + std::max(skip, 0), FrameCount - 1);
   return ReadFrame(target) ? CurrentTime() : -1.0;
 }
 
 double TNeuronDataFile::StepBack(int skip) {
-  if (FileName.empty() || CurrentTime() <= FirstFrameTime)
+  if (FileName.empty() || CurrentTime() <= FirstFrameTime || CurrentFrameIndex <= 0)
     return -1.0;
   const std::int64_t target = std::max(CurrentFrameIndex - 1 - std::max(skip, 0), std::int64_t{0});
   return ReadFrame(target) ? CurrentTime() : -1.0;

@@ -403,6 +403,16 @@ TEST_F(ReaderTest, StepsStopAtBothEnds) {
   EXPECT_EQ(Data.StepForward(0), -1.0);
   EXPECT_EQ(CurrentValue(0), 9000.0);
   EXPECT_EQ(Data.StepBack(100), 0.0);
+
+  // Times that are not numbers cannot stop the walk; the frame count does.
+  Load(TRawDataFile{}, {0.0, NaN, NaN});
+  EXPECT_TRUE(std::isnan(Data.StepForward(0)));
+  EXPECT_TRUE(std::isnan(Data.StepForward(0)));
+  EXPECT_EQ(Data.StepForward(0), -1.0);
+  EXPECT_EQ(CurrentValue(0), 2000.0);
+  EXPECT_TRUE(std::isnan(Data.StepBack(0)));
+  EXPECT_EQ(Data.StepBack(0), 0.0);
+  EXPECT_EQ(Data.StepBack(0), -1.0);
 }
 
 TEST_F(ReaderTest, FramesAreColouredThroughTheAttachedPalette) {
