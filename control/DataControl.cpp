@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFocusEvent>
+#include <QFont>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -79,6 +80,10 @@ TDataControlForm::TDataControlForm(QWidget *parent)
       Settings(TOptions::Instance()), Data_(std::make_unique<TNeuronDataFile>()),
       Palette_(std::make_unique<TDataToColor>()) {
   setFixedSize(295, 262);
+  // The controls are placed by pixels, so the font is fixed in pixels too.
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(11);
+  setFont(font);
   CreateControls();
   SetTabOrder();
   ConnectControls();

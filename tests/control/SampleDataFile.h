@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Writes a data file of a soma (section "soma", 1 segment) and one dendrite
+// item ("dend[0]" with 2 segments and its child "dend[1]" with 3), variable
+// range 0..40 "mV", times in ms, one frame per entry of times. Segment k (global
+// index) has the value time + k. Returns false when the file cannot be written.
+bool WriteSampleDataFile(const std::string &path, const std::vector<double> &times);
+
+// Frame times first, first + step, ... up to last.
+std::vector<double> FrameTimes(double first, double step, double last);
