@@ -11,6 +11,7 @@
 #include <ctime>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -58,6 +59,25 @@ void StepForward(benchmark::State &state) {
       benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
 }
 BENCHMARK(StepForward)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
+
+// The colour mapping alone, on one frame's worth of values.
+void MapValues(benchmark::State &state) {
+  const int count = 100000;
+  std::vector<double> values(count);
+  std::mt19937 random(7);
+  std::uniform_real_distribution<double> potential(-90.0, 50.0);
+  for (double &v : values)
+    v = potential(random);
+  std::vector<float> colors(3 * static_cast<size_t>(count));
+  TDataToColor palette;
+  palette.SetRange(-80.0, 40.0);
+  for (auto _ : state) {
+    palette.MapValues(values.data(), colors.data(), count);
+    benchmark::DoNotOptimize(colors.data());
+  }
+  state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(MapValues)->Unit(benchmark::kMicrosecond);
 
 // SeekFrame to random times of a 1,000,000-frame file. The first search
 // (which may build the reader's table of frame times) is reported apart.

@@ -1,5 +1,6 @@
 #include "data/DataToColor.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -112,13 +113,10 @@ void TDataToColor::MapValues(const double *values, float *colors, int count) con
   const double bins = last;
   const TColor3f *palette = Colors.data();
   for (int i = 0; i < count; ++i) {
-    const double k = (values[i] - MinValue) * bins / Range;
-    // Clamping before the conversion keeps NaN and huge values defined.
-    int index = 0;
-    if (k >= bins)
-      index = last;
-    else if (k > 0.0)
-      index = static_cast<int>(k);
+    // Clamped before the conversion, which keeps NaN (to the first colour)
+    // and huge values defined; written so that it compiles without branches.
+    const double k = std::min(std::max(0.0, (values[i] - MinValue) * bins / Range), bins);
+    const int index = static_cast<int>(k);
     const TColor3f &color = palette[index];
     colors[3 * i] = color[0];
     colors[3 * i + 1] = color[1];
