@@ -3,6 +3,8 @@
 #include "app/MainForm.h"
 #include "app/MessageDialog.h"
 #include "app/Options.h"
+#include "help/AboutProgram.h"
+#include "help/ShowHelp.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -61,7 +63,12 @@ QString TDendroviaApplication::IniPathFor(const QString &executablePath) {
 int TDendroviaApplication::Run() {
   try {
     PrepareOptions(applicationFilePath());
+    // Destroyed in reverse order, so the help window's bounds reach the settings
+    // before the main window saves them.
     TMainForm mainForm(IniPathFor(applicationFilePath()));
+    TAboutForm aboutForm;
+    TShowHelpForm helpForm;
+    mainForm.SetHelpWindows(&aboutForm, &helpForm);
     mainForm.show();
     return exec();
   } catch (const std::exception &error) {

@@ -6,6 +6,8 @@
 #include "app/IniFile.h"
 #include "app/MessageDialog.h"
 #include "app/Options.h"
+#include "help/AboutProgram.h"
+#include "help/ShowHelp.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -377,7 +379,8 @@ TEST_F(MainFormTest, F1ShowsHelpAndCtrlF1AboutFromAnyControl) {
   WriteFile(DataDir + "/b.dat", Header("MTSD", "B"));
   WriteIni();
   auto form = Start();
-  QDialog about, help;
+  TAboutForm about;
+  TShowHelpForm help;
   form->SetHelpWindows(&about, &help);
   auto *grid = Control<QTableWidget>(form.get(), "FileStringGrid");
   grid->setFocus();
