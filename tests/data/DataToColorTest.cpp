@@ -8,6 +8,7 @@
 #include <limits>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -87,6 +88,21 @@ TEST(DataToColorTest, MapsManyValuesInOrderAndSurvivesNonFiniteValues) {
   const TColor3f expected[] = {Black, Purple, Red, Black, Red, Black, Red};
   for (int i = 0; i < 7; ++i)
     EXPECT_EQ((TColor3f{colors[3 * i], colors[3 * i + 1], colors[3 * i + 2]}), expected[i]) << i;
+}
+
+TEST(DataToColorTest, MapsLongRunsLikeSingleValues) {
+  TDataToColor palette;
+  palette.SetRange(-1.0, 1.0);
+  // Longer than one block of the mapping, with a partial block at the end.
+  std::vector<double> values(601);
+  for (size_t i = 0; i < values.size(); ++i)
+    values[i] = std::sin(0.05 * static_cast<double>(i)) * 1.2;
+  std::vector<float> colors(3 * values.size(), -1.0f);
+  palette.MapValues(values.data(), colors.data(), static_cast<int>(values.size()));
+  for (size_t i = 0; i < values.size(); ++i)
+    ASSERT_EQ((TColor3f{colors[3 * i], colors[3 * i + 1], colors[3 * i + 2]}),
+              Map(palette, values[i]))
+        << i;
 }
 
 TEST(DataToColorTest, SetRangeIgnoresEmptyReversedAndOverflowingRanges) {
