@@ -55,9 +55,9 @@ void Resample(TDataFileSectionInfo &section, TCleanPoints &clean) {
   const std::int32_t segments = section.SegmentCount;
   if (segments < 2) {
     section.SegmentFirstPoint = {0, static_cast<std::int32_t>(m)};
-    section.Points = p;
-    section.Diameters = d;
     section.PointCount = static_cast<std::int32_t>(m);
+    section.Points = std::move(clean.Points);
+    section.Diameters = std::move(clean.Diameters);
     return;
   }
   // Every point is taken once, plus per segment a starting copy and a cut.

@@ -70,6 +70,7 @@ void Play(TNeuronDataFile &data, const std::uint8_t *bytes, size_t size) {
   while (data.StepBack(skip) != -1.0)
     Check(++steps < data.GetFrameCount());
   data.RecolorCurrentFrame();
+  Check(!data.GetTimeUnit().empty());
   data.GetMaxDistance();
   data.GetItemChecked()[0] = 0;
   data.GetMaxDistance();
