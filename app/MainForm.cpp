@@ -4,6 +4,7 @@
 #include "app/DirectoryOutline.h"
 #include "app/FileBrowser.h"
 #include "app/Options.h"
+#include "control/DataControl.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
@@ -266,7 +267,11 @@ void TMainForm::closeEvent(QCloseEvent *event) {
 
 void TMainForm::FormDestroy() {
   qApp->removeEventFilter(this);
+  // Emptied before the windows go: their destruction processes events, and
+  // the idle handler must not find them in the list then.
+  std::vector<std::unique_ptr<TDataControlForm>> windows = std::move(ControlWindows);
   ControlWindows.clear();
+  windows.clear();
 
   TOptions &options = TOptions::Instance();
   options.MainForm.State = StateOf(windowState());
@@ -460,8 +465,35 @@ QString TMainForm::SelectedFilePath() const {
 }
 
 void TMainForm::OpenDataFile(const QString &path) {
-  // The Control Window of the file is created here.
-  Q_UNUSED(path);
+  const int number = NextControlWindowNumber();
+  const TOptions &options = TOptions::Instance();
+  auto window = std::make_unique<TDataControlForm>();
+  window->setObjectName(QStringLiteral("DataControlForm%1").arg(number));
+  window->move(options.ControlPanel.Left, options.ControlPanel.Top);
+  window->SetWindowNumber(number);
+  window->SetHelpWindows(AboutWindow, HelpWindow);
+  window->OpenFile(path);
+  window->setWindowTitle(QStringLiteral("Data Control - ") + QFileInfo(path).fileName());
+  ControlWindows.push_back(std::move(window));
+  ControlWindows.back()->show();
+}
+
+int TMainForm::NextControlWindowNumber() {
+  DestroyHiddenControlWindows();
+  int number = 0;
+  for (const auto &window : ControlWindows) {
+    if (window->WindowNumber() > number + 1)
+      break;
+    number = window->WindowNumber();
+  }
+  return number + 1;
+}
+
+std::vector<TDataControlForm *> TMainForm::OpenControlWindows() const {
+  std::vector<TDataControlForm *> windows;
+  for (const auto &window : ControlWindows)
+    windows.push_back(window.get());
+  return windows;
 }
 
 void TMainForm::FileStringGridKeyPress() {
@@ -519,6 +551,20 @@ void TMainForm::MoveGridColumn(int from, int to) {
 }
 
 void TMainForm::ApplicationIdle() {
-  // A Control Window closed by the user is only hidden; it is destroyed here.
-  std::erase_if(ControlWindows, [](const auto &window) { return window->isHidden(); });
+  // A Control Window closed by the user is only hidden; it is destroyed here,
+  // but not while a modal dialog runs: the code that opened it may belong to
+  // one of those windows.
+  if (!QApplication::activeModalWidget())
+    DestroyHiddenControlWindows();
+}
+
+void TMainForm::DestroyHiddenControlWindows() {
+  // Taken out of the list before they are destroyed: destruction waits for the
+  // views' threads and processes events meanwhile, which may come back here.
+  std::vector<std::unique_ptr<TDataControlForm>> closed;
+  for (auto &window : ControlWindows)
+    if (window->isHidden())
+      closed.push_back(std::move(window));
+  std::erase(ControlWindows, nullptr);
+  closed.clear();
 }

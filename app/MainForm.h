@@ -14,6 +14,7 @@ class QMenu;
 class QSplitter;
 class QStatusBar;
 class QTableWidget;
+class TDataControlForm;
 class TDirectoryListBox;
 class TDirectoryOutline;
 
@@ -36,8 +37,13 @@ public:
   // Directory and the file name of the selected row; the directory alone when no
   // column shows file names. Existence is not checked.
   QString SelectedFilePath() const;
-  // Opens a Control Window on path.
+  // Opens a Control Window on path, numbered by NextControlWindowNumber.
   void OpenDataFile(const QString &path);
+  // Destroys the hidden Control Windows, then returns the lowest number n >= 1
+  // that the remaining ones, in opening order, leave free before a gap.
+  int NextControlWindowNumber();
+  // The open Control Windows in the order of opening.
+  std::vector<TDataControlForm *> OpenControlWindows() const;
 
   QString IniFilePath() const { return IniFilePath_; }
   QString LastListedDirectory() const { return LastListedDirectory_; }
@@ -63,6 +69,7 @@ private:
   void FileStringGridKeyPress();
   void FileStringGridDblClick();
   void ApplicationIdle();
+  void DestroyHiddenControlWindows();
 
   void FillDriveComboBox();
   void SelectDriveOf(const QString &directory);
@@ -74,7 +81,7 @@ private:
   bool StartupFinished = false;
   QString IniFilePath_;
   QString LastListedDirectory_;
-  std::vector<std::unique_ptr<QWidget>> ControlWindows;
+  std::vector<std::unique_ptr<TDataControlForm>> ControlWindows;
   QDialog *AboutWindow = nullptr;
   QDialog *HelpWindow = nullptr;
 

@@ -2,11 +2,15 @@
 
 #include "app/MessageDialog.h"
 #include "app/Options.h"
+#include "control/PlaybackRules.h"
 #include "data/DataToColor.h"
 #include "data/NeuronDataFile.h"
+#include "views/Show1D.h"
 #include "views/ShowInfo.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -24,6 +28,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <mutex>
 
 namespace {
 
@@ -71,6 +76,28 @@ void SetText(QLabel *label, const QString &text) {
   label->adjustSize();
 }
 
+void StoreBounds(const QWidget &window, TWindowSettings &bounds) {
+  bounds.Left = window.x();
+  bounds.Top = window.y();
+  bounds.Width = window.width();
+  bounds.Height = window.height();
+}
+
+void PlaceWindow(QWidget &window, const TWindowSettings &bounds) {
+  window.move(bounds.Left, bounds.Top);
+  window.resize(bounds.Width, bounds.Height);
+}
+
+// Brings back a window that exists: the focus if it is shown, else shown.
+void Present(QWidget &window) {
+  if (window.isVisible()) {
+    window.raise();
+    window.activateWindow();
+  } else {
+    window.show();
+  }
+}
+
 } // namespace
 
 TDataControlForm::TDataControlForm(QWidget *parent)
@@ -79,6 +106,8 @@ TDataControlForm::TDataControlForm(QWidget *parent)
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       Settings(TOptions::Instance()), Data_(std::make_unique<TNeuronDataFile>()),
       Palette_(std::make_unique<TDataToColor>()) {
+  // Closing only hides the window; that must never end the application.
+  setAttribute(Qt::WA_QuitOnClose, false);
   setFixedSize(295, 262);
   // The controls are placed by pixels, so the font is fixed in pixels too.
   QFont font(QStringLiteral("Arial"));
@@ -91,18 +120,29 @@ TDataControlForm::TDataControlForm(QWidget *parent)
 }
 
 TDataControlForm::~TDataControlForm() {
+  Destroying = true;
+  Timer->stop();
   Settings.ControlPanel.Left = x();
   Settings.ControlPanel.Top = y();
-  Settings.ControlPanel.FramesDelay = FramesDelay;
-  if (FormInfo) {
-    Settings.WindowInfo.Left = FormInfo->x();
-    Settings.WindowInfo.Top = FormInfo->y();
-    Settings.WindowInfo.Width = FormInfo->width();
-    Settings.WindowInfo.Height = FormInfo->height();
-    FormInfo.reset();
+  Settings.ControlPanel.FramesDelay = FramesDelay_;
+  // The views go first: their threads read the data.
+  if (Form1D_) {
+    StoreBounds(*Form1D_, Settings.Graphics1D);
+    Form1D_->StopRenderThread();
+    Form1D_.reset();
+  }
+  if (FormInfo_) {
+    StoreBounds(*FormInfo_, Settings.WindowInfo);
+    FormInfo_.reset();
   }
   Data_.reset();
   Palette_.reset();
+  FtPoints.clear();
+}
+
+void TDataControlForm::SetHelpWindows(QDialog *aboutWindow, QDialog *helpWindow) {
+  AboutWindow = aboutWindow;
+  HelpWindow = helpWindow;
 }
 
 void TDataControlForm::CreateControls() {
@@ -173,8 +213,8 @@ void TDataControlForm::CreateControls() {
 }
 
 void TDataControlForm::SetTabOrder() {
-  // The five windows' buttons come first, then the scale boxes, then the
-  // playback controls in their order on the window.
+  // The windows' buttons come first, then the scale boxes, then the playback
+  // controls in their order on the window.
   QWidget *const order[] = {
       Show1DButton,      Show2DButton,    Show3DButton,      ShowFtButton,
       ShowInfoButton,    VariableMinEdit, VariableMaxEdit,   TimeMinEdit,
@@ -186,42 +226,82 @@ void TDataControlForm::SetTabOrder() {
 }
 
 void TDataControlForm::ConnectControls() {
+  // Every key typed anywhere in the window passes here first (F1, Ctrl+F1).
+  for (QWidget *child : findChildren<QWidget *>())
+    child->installEventFilter(this);
   for (QLineEdit *box : {VariableMinEdit, VariableMaxEdit, TimeMinEdit, TimeCurrentEdit,
-                         TimeMaxEdit, FramesDelayEdit, SkipFramesEdit}) {
-    box->installEventFilter(this);
+                         TimeMaxEdit, FramesDelayEdit, SkipFramesEdit})
     connect(box, &QLineEdit::returnPressed, this, [this, box] { ValidateBox(box); });
-  }
-  NeuronItemCheckListBox->installEventFilter(this);
   connect(NeuronItemCheckListBox, &QListWidget::itemChanged, this,
           &TDataControlForm::NeuronItemCheckListBoxClickCheck);
+  connect(SkipFramesUpDown, &QSpinBox::valueChanged, this,
+          &TDataControlForm::SkipFramesUpDownChanging);
+  connect(FramesDelayTrackBar, &QSlider::valueChanged, this,
+          &TDataControlForm::FramesDelayTrackBarChange);
   connect(LoadPaletteBitBtn, &QPushButton::clicked, this,
           &TDataControlForm::LoadPaletteBitBtnClick);
+  connect(Show1DButton, &QPushButton::clicked, this, &TDataControlForm::Show1DButtonClick);
   connect(ShowInfoButton, &QPushButton::clicked, this, &TDataControlForm::ShowInfoButtonClick);
+  connect(PlayBitBtn, &QPushButton::clicked, this, &TDataControlForm::PlayBitBtnClick);
+  connect(PauseBitBtn, &QPushButton::clicked, this, &TDataControlForm::PauseBitBtnClick);
+  connect(StopBitBtn, &QPushButton::clicked, this, &TDataControlForm::StopBitBtnClick);
+  connect(StepForwardBitBtn, &QPushButton::clicked, this,
+          &TDataControlForm::StepForwardBitBtnClick);
+  connect(StepBackBitBtn, &QPushButton::clicked, this, &TDataControlForm::StepBackBitBtnClick);
+  connect(Timer, &QTimer::timeout, this, &TDataControlForm::TimerTimer);
+}
+
+bool TDataControlForm::IsNumberBox(const QObject *object) const {
+  for (const QLineEdit *box : {VariableMinEdit, VariableMaxEdit, TimeMinEdit, TimeCurrentEdit,
+                               TimeMaxEdit, FramesDelayEdit, SkipFramesEdit})
+    if (object == box)
+      return true;
+  return false;
 }
 
 bool TDataControlForm::eventFilter(QObject *watched, QEvent *event) {
-  if (event->type() == QEvent::FocusOut) {
-    // Only a move of the focus inside this window leaves a box; the window
-    // losing the focus (to a message box, another window) does not.
-    const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-    auto *box = qobject_cast<QLineEdit *>(watched);
-    if (box && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-      ValidateBox(box);
-  } else if (event->type() == QEvent::KeyPress && watched == NeuronItemCheckListBox) {
-    const int key = static_cast<QKeyEvent *>(event)->key();
+  if (Destroying)
+    return QWidget::eventFilter(watched, event);
+  if (event->type() == QEvent::KeyPress) {
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (key->key() == Qt::Key_F1) {
+      ShowHelpWindow(key->modifiers().testFlag(Qt::ControlModifier));
+      return true;
+    }
     QListWidgetItem *item = NeuronItemCheckListBox->currentItem();
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && item) {
+    if (watched == NeuronItemCheckListBox &&
+        (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && item) {
       // Toggling fires itemChanged, which does the rest.
       item->setCheckState(item->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
       return true;
     }
+  } else if (event->type() == QEvent::FocusOut && IsNumberBox(watched)) {
+    // Only a move of the focus inside this window leaves a box; the window
+    // losing the focus (to a message box, another window) does not.
+    const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+      ValidateBox(static_cast<QLineEdit *>(watched));
   }
   return QWidget::eventFilter(watched, event);
 }
 
+void TDataControlForm::keyPressEvent(QKeyEvent *event) {
+  if (event->key() == Qt::Key_F1 && !Destroying) {
+    ShowHelpWindow(event->modifiers().testFlag(Qt::ControlModifier));
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void TDataControlForm::ShowHelpWindow(bool about) {
+  QDialog *window = about ? AboutWindow.data() : HelpWindow.data();
+  if (window && !Destroying)
+    window->exec();
+}
+
 void TDataControlForm::ValidateBox(QLineEdit *box) {
   // While playing the boxes are read-only and show only what playback wrote.
-  if (Validating || box->isReadOnly())
+  if (Validating || Destroying || box->isReadOnly())
     return;
   Validating = true;
   if (box == VariableMinEdit)
@@ -234,6 +314,10 @@ void TDataControlForm::ValidateBox(QLineEdit *box) {
     TimeMaxEditExit();
   else if (box == TimeCurrentEdit)
     TimeCurrentEditExit();
+  else if (box == SkipFramesEdit)
+    SkipFramesEditExit();
+  else if (box == FramesDelayEdit)
+    FramesDelayEditExit();
   Validating = false;
 }
 
@@ -257,26 +341,41 @@ TNumberText TDataControlForm::TimeText() const {
           [](const std::string &text, double &value) { return TryParseFloat(text, value); }};
 }
 
-void TDataControlForm::ShowInputError(QLineEdit *box, int message) {
-  ShowMessageBox(this, windowTitle(), QString::fromStdString(Settings.ErrorMessage(message)),
-                 QMessageBox::Critical, QMessageBox::Ok);
+std::string TDataControlForm::GetVariableMinText() const {
+  return VariableMinEdit->text().toStdString();
+}
+
+std::string TDataControlForm::GetVariableMaxText() const {
+  return VariableMaxEdit->text().toStdString();
+}
+
+std::string TDataControlForm::GetTimeMinText() const {
+  return TimeMinEdit->text().toStdString();
+}
+
+std::string TDataControlForm::GetTimeMaxText() const {
+  return TimeMaxEdit->text().toStdString();
+}
+
+void TDataControlForm::ShowInputError(QLineEdit *box, const QString &text) {
+  // Owned by this window so that the box is not hidden behind it (it stays on top).
+  ShowMessageBox(this, windowTitle(), text, QMessageBox::Critical, QMessageBox::Ok);
   box->setFocus();
 }
 
 bool TDataControlForm::AcceptInput(QLineEdit *box, const TScaleInput &input) {
+  if (input.Status != TScaleInputStatus::InvalidFormat)
+    box->setText(QString::fromStdString(input.Text));
   switch (input.Status) {
   case TScaleInputStatus::InvalidFormat:
-    ShowInputError(box, 1);
+    ShowInputError(box, QString::fromStdString(Settings.ErrorMessage(1)));
     return false;
   case TScaleInputStatus::InvalidValue:
-    box->setText(QString::fromStdString(input.Text));
-    ShowInputError(box, 2);
+    ShowInputError(box, QString::fromStdString(Settings.ErrorMessage(2)));
     return false;
   case TScaleInputStatus::Unchanged:
-    box->setText(QString::fromStdString(input.Text));
     return false;
   case TScaleInputStatus::Changed:
-    box->setText(QString::fromStdString(input.Text));
     return true;
   }
   return false;
@@ -284,6 +383,29 @@ bool TDataControlForm::AcceptInput(QLineEdit *box, const TScaleInput &input) {
 
 void TDataControlForm::ShowCurrentTime(double time) {
   TimeCurrentEdit->setText(FormatTime(time));
+}
+
+double TDataControlForm::CurrentFrameTime() const {
+  if (Data_->GetFileName().empty())
+    return -1.0;
+  std::lock_guard lock(Data_->GetFrameLock());
+  return Data_->GetCurrentFrame()[0];
+}
+
+bool TDataControlForm::VisibleViewsReady(double shownTime) const {
+  const double frameTime = CurrentFrameTime();
+  if (Form1D_ && Form1D_->isVisible() &&
+      !IsViewReady(Form1D_->GetLastDrawnTime(), shownTime, frameTime, TimeTolerance))
+    return false;
+  return true;
+}
+
+int TDataControlForm::SkipArgument() const {
+  return static_cast<int>(std::min<uint32_t>(SkipFrames_, INT_MAX));
+}
+
+bool TDataControlForm::IsPlaying() const {
+  return Timer->isActive();
 }
 
 void TDataControlForm::OpenFile(const QString &fileName) {
@@ -321,16 +443,22 @@ void TDataControlForm::OpenFile(const QString &fileName) {
   times.Parse(TimeMaxEdit->text().toStdString(), TimeScaleMax_);
   CurrentTime_ = TimeScaleMin_;
 
-  SkipFrames = panel.SkipFrames;
-  SkipFramesUpDown->setRange(ToInt(std::min<uint32_t>(panel.SkipFramesMin, UpDownLimit)),
-                             ToInt(std::min<uint32_t>(panel.SkipFramesMax, UpDownLimit)));
-  SkipFramesUpDown->setValue(ToInt(std::min<uint32_t>(SkipFrames, UpDownLimit)));
-  SkipFramesEdit->setText(QString::number(SkipFrames));
+  SkipFrames_ = panel.SkipFrames;
+  {
+    const QSignalBlocker blocker(SkipFramesUpDown);
+    SkipFramesUpDown->setRange(ToInt(std::min<uint32_t>(panel.SkipFramesMin, UpDownLimit)),
+                               ToInt(std::min<uint32_t>(panel.SkipFramesMax, UpDownLimit)));
+    SkipFramesUpDown->setValue(ToInt(std::min<uint32_t>(SkipFrames_, UpDownLimit)));
+  }
+  SkipFramesEdit->setText(QString::number(SkipFrames_));
 
-  FramesDelay = panel.FramesDelay;
-  FramesDelayTrackBar->setRange(ToInt(panel.FramesDelayMin), ToInt(panel.FramesDelayMax));
-  FramesDelayTrackBar->setValue(ToInt(FramesDelay));
-  FramesDelayEdit->setText(QString::number(FramesDelay));
+  FramesDelay_ = panel.FramesDelay;
+  {
+    const QSignalBlocker blocker(FramesDelayTrackBar);
+    FramesDelayTrackBar->setRange(ToInt(panel.FramesDelayMin), ToInt(panel.FramesDelayMax));
+    FramesDelayTrackBar->setValue(ToInt(FramesDelay_));
+  }
+  FramesDelayEdit->setText(QString::number(FramesDelay_));
 
   Palette_->SetRange(VariableScaleMin_, VariableScaleMax_);
   Palette_->LoadFromFile(Settings.Palette.File);
@@ -355,6 +483,8 @@ void TDataControlForm::FillItemList() {
 void TDataControlForm::ApplyVariableScale() {
   Palette_->SetRange(VariableScaleMin_, VariableScaleMax_);
   Data_->RecolorCurrentFrame();
+  if (Form1D_)
+    Form1D_->UpdateVariableScale();
 }
 
 void TDataControlForm::VariableMinEditExit() {
@@ -411,6 +541,46 @@ void TDataControlForm::TimeCurrentEditExit() {
   CurrentTime_ = SnapTime(Data_->SeekFrame(CurrentTime_));
 }
 
+void TDataControlForm::SkipFramesEditExit() {
+  const std::string text = SkipFramesEdit->text().toStdString();
+  const std::optional<int32_t> number = ParseInteger(text);
+  if (!number) {
+    ShowInputError(SkipFramesEdit, QString::fromStdString(InvalidIntegerMessage(text)));
+    return;
+  }
+  const TOptions::TControlPanelSettings &panel = Settings.ControlPanel;
+  SkipFrames_ = ClampUnsigned(*number, panel.SkipFramesMin, panel.SkipFramesMax);
+  SkipFramesEdit->setText(QString::number(SkipFrames_));
+  // The up-down counts on from the number in its box.
+  const QSignalBlocker blocker(SkipFramesUpDown);
+  SkipFramesUpDown->setValue(ToInt(std::min<uint32_t>(SkipFrames_, UpDownLimit)));
+}
+
+void TDataControlForm::FramesDelayEditExit() {
+  const std::string text = FramesDelayEdit->text().toStdString();
+  const std::optional<int32_t> number = ParseInteger(text);
+  if (!number) {
+    ShowInputError(FramesDelayEdit, QString::fromStdString(InvalidIntegerMessage(text)));
+    return;
+  }
+  const TOptions::TControlPanelSettings &panel = Settings.ControlPanel;
+  FramesDelay_ = ClampUnsigned(*number, panel.FramesDelayMin, panel.FramesDelayMax);
+  FramesDelayEdit->setText(QString::number(FramesDelay_));
+  const QSignalBlocker blocker(FramesDelayTrackBar);
+  FramesDelayTrackBar->setValue(ToInt(FramesDelay_));
+}
+
+void TDataControlForm::SkipFramesUpDownChanging(int position) {
+  if (position >= 0)
+    SkipFrames_ = static_cast<uint32_t>(position);
+  SkipFramesEdit->setText(QString::number(position));
+}
+
+void TDataControlForm::FramesDelayTrackBarChange(int position) {
+  FramesDelayEdit->setText(QString::number(position));
+  FramesDelay_ = static_cast<uint32_t>(std::max(position, 0));
+}
+
 void TDataControlForm::LoadPaletteBitBtnClick() {
   const std::string &extension = Settings.Palette.FileExtension;
   QString directory = QFileInfo(QString::fromStdString(Settings.Palette.File)).path();
@@ -432,20 +602,28 @@ void TDataControlForm::LoadPaletteBitBtnClick() {
   Data_->RecolorCurrentFrame();
 }
 
+void TDataControlForm::Show1DButtonClick() {
+  if (Form1D_) {
+    Present(*Form1D_);
+  } else {
+    Form1D_ = std::make_unique<TShow1DForm>(*this);
+    Form1D_->setObjectName(QStringLiteral("Show1DForm%1").arg(WindowNumber_));
+    PlaceWindow(*Form1D_, Settings.Graphics1D);
+    Form1D_->show();
+  }
+  // The graphic stays shown; the keys stay here.
+  activateWindow();
+}
+
 void TDataControlForm::ShowInfoButtonClick() {
-  if (FormInfo) {
-    if (FormInfo->isVisible())
-      FormInfo->activateWindow();
-    else
-      FormInfo->show();
+  if (FormInfo_) {
+    Present(*FormInfo_);
     return;
   }
-  FormInfo = std::make_unique<TShowInfoForm>(*Data_);
-  FormInfo->setObjectName(QStringLiteral("ShowInfoForm%1").arg(WindowNumber_));
-  const TWindowSettings &bounds = Settings.WindowInfo;
-  FormInfo->move(bounds.Left, bounds.Top);
-  FormInfo->resize(bounds.Width, bounds.Height);
-  FormInfo->show();
+  FormInfo_ = std::make_unique<TShowInfoForm>(*this);
+  FormInfo_->setObjectName(QStringLiteral("ShowInfoForm%1").arg(WindowNumber_));
+  PlaceWindow(*FormInfo_, Settings.WindowInfo);
+  FormInfo_->show();
 }
 
 void TDataControlForm::NeuronItemCheckListBoxClickCheck(QListWidgetItem *item) {
@@ -453,6 +631,8 @@ void TDataControlForm::NeuronItemCheckListBoxClickCheck(QListWidgetItem *item) {
   if (i < 0 || i >= Data_->GetItemCount())
     return;
   Data_->GetItemChecked()[i] = item->checkState() == Qt::Checked ? 1 : 0;
+  if (Form1D_)
+    Form1D_->UpdateDistanceRange();
 }
 
 void TDataControlForm::UpdateControls(int tag) {
@@ -469,4 +649,84 @@ void TDataControlForm::UpdateControls(int tag) {
            FramesDelayTrackBar, SkipFramesUpDown, PlayBitBtn, StepForwardBitBtn, StepBackBitBtn,
            LoadPaletteBitBtn, NeuronItemCheckListBox})
     control->setEnabled(!locked);
+}
+
+void TDataControlForm::PlayBitBtnClick() {
+  UpdateControls(PlayBitBtn->property("Tag").toInt());
+  if (CurrentTime_ < 0.0) {
+    CurrentTime_ = Data_->SeekFrame(TimeScaleMin_);
+    if (CurrentTime_ > -1.0)
+      ShowCurrentTime(CurrentTime_);
+  }
+  Timer->start(TimerInterval(FramesDelay_));
+}
+
+void TDataControlForm::PauseBitBtnClick() {
+  Timer->stop();
+  UpdateControls(PauseBitBtn->property("Tag").toInt());
+}
+
+void TDataControlForm::StopBitBtnClick() {
+  Timer->stop();
+  CurrentTime_ = -1.0;
+  UpdateControls(StopBitBtn->property("Tag").toInt());
+}
+
+void TDataControlForm::TimerTimer() {
+  double shown = 0.0;
+  if (!TryParseFloat(TimeCurrentEdit->text().toStdString(), shown))
+    return;
+  CurrentTime_ = SnapTime(shown);
+  if (CurrentTime_ >= TimeScaleMax_) {
+    Timer->stop();
+    CurrentTime_ = -1.0;
+    UpdateControls(0);
+    return;
+  }
+  // A view still drawing holds the frame: try again at the next tick.
+  if (!VisibleViewsReady(CurrentTime_))
+    return;
+  CurrentTime_ = Data_->StepForward(SkipArgument());
+  if (CurrentTime_ > -1.0) {
+    ShowCurrentTime(CurrentTime_);
+  } else {
+    Timer->stop();
+    UpdateControls(0);
+  }
+}
+
+void TDataControlForm::StepForwardBitBtnClick() {
+  if (CurrentTime_ < 0.0) {
+    CurrentTime_ = Data_->SeekFrame(TimeScaleMin_);
+    if (CurrentTime_ > -1.0)
+      ShowCurrentTime(CurrentTime_);
+    return;
+  }
+  double shown = 0.0;
+  if (!TryParseFloat(TimeCurrentEdit->text().toStdString(), shown))
+    return;
+  CurrentTime_ = shown;
+  if (!VisibleViewsReady(CurrentTime_) || CurrentTime_ >= TimeScaleMax_)
+    return;
+  CurrentTime_ = Data_->StepForward(SkipArgument());
+  if (CurrentTime_ > -1.0)
+    ShowCurrentTime(CurrentTime_);
+}
+
+void TDataControlForm::StepBackBitBtnClick() {
+  if (CurrentTime_ < 0.0) {
+    CurrentTime_ = Data_->SeekFrame(TimeScaleMin_);
+    if (CurrentTime_ > -1.0)
+      ShowCurrentTime(CurrentTime_);
+    return;
+  }
+  double shown = 0.0;
+  if (!TryParseFloat(TimeCurrentEdit->text().toStdString(), shown))
+    return;
+  CurrentTime_ = shown;
+  if (!VisibleViewsReady(CurrentTime_) || CurrentTime_ <= TimeScaleMin_)
+    return;
+  CurrentTime_ = Data_->StepBack(SkipArgument());
+  if (CurrentTime_ > -1.0)
+    ShowCurrentTime(CurrentTime_);
 }

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "control/ScaleInput.h"
+#include "views/ViewContext.h"
 
+#include <QDialog>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -19,29 +22,38 @@ class QTimer;
 class TDataToColor;
 class TNeuronDataFile;
 class TOptions;
+class TShow1DForm;
 class TShowInfoForm;
 
 // The Control Window of one open data file: shows its ranges, holds the
-// variable and time scales, and owns the data, its palette and the windows
-// opened for the file. Closing it only hides it; its owner destroys it later,
-// and the destructor writes its settings back.
-class TDataControlForm : public QWidget {
+// variable and time scales, plays the frames, and owns the data, its palette,
+// the F(t) points and the windows opened for the file. Closing it only hides
+// it; its owner destroys it later, and the destructor writes its settings and
+// its windows' bounds back.
+class TDataControlForm : public QWidget, public TViewContext {
   Q_OBJECT
 
 public:
   explicit TDataControlForm(QWidget *parent = nullptr);
   ~TDataControlForm() override;
 
-  // Loads the file and fills the window. A file that cannot be read leaves an
-  // empty model: zero ranges, an empty item list, and no message.
+  // Loads the file and fills the window. A file that cannot be read (or a
+  // directory) leaves an empty model: zero ranges, an empty item list, and no
+  // message.
   void OpenFile(const QString &fileName);
 
   int32_t WindowNumber() const { return WindowNumber_; }
   void SetWindowNumber(int32_t number) { WindowNumber_ = number; }
   const QString &FileName() const { return FileName_; }
 
+  // The windows that F1 and Ctrl+F1 show modally, here and in the windows
+  // opened from here; a null window is not shown.
+  void SetHelpWindows(QDialog *aboutWindow, QDialog *helpWindow);
+
   TNeuronDataFile &Data() { return *Data_; }
   TDataToColor &Palette() { return *Palette_; }
+  TShow1DForm *Form1D() const { return Form1D_.get(); }
+  TShowInfoForm *FormInfo() const { return FormInfo_.get(); }
 
   double VariableScaleMin() const { return VariableScaleMin_; }
   double VariableScaleMax() const { return VariableScaleMax_; }
@@ -49,10 +61,26 @@ public:
   double TimeScaleMax() const { return TimeScaleMax_; }
   // The current frame's time; -1.0 while playback is stopped.
   double CurrentTime() const { return CurrentTime_; }
+  uint32_t SkipFrames() const { return SkipFrames_; }
+  uint32_t FramesDelay() const { return FramesDelay_; }
+  bool IsPlaying() const;
 
   // Tag 1 locks the controls for playback; tags 0, 2 and 3 unlock them; any
   // other tag changes nothing.
   void UpdateControls(int tag);
+
+  // TViewContext
+  const TNeuronDataFile &GetViewData() const override { return *Data_; }
+  const TDataToColor &GetViewPalette() const override { return *Palette_; }
+  std::string GetVariableMinText() const override;
+  std::string GetVariableMaxText() const override;
+  std::string GetTimeMinText() const override;
+  std::string GetTimeMaxText() const override;
+  TSelectedPointList &GetFtPoints() override { return FtPoints; }
+  void ShowHelpWindow(bool about) override;
+
+protected:
+  void keyPressEvent(QKeyEvent *event) override;
 
 private:
   void CreateControls();
@@ -63,26 +91,43 @@ private:
   QString FormatTime(double value) const;
   TNumberText ValueText() const;
   TNumberText TimeText() const;
-  // The error box of the scale boxes, with the settings' message; the focus
-  // then goes back to box.
-  void ShowInputError(QLineEdit *box, int message);
+  // The error box of the number boxes; the focus then goes back to box.
+  void ShowInputError(QLineEdit *box, const QString &text);
   // Applies a check's outcome to its box; true when the field is to change.
   bool AcceptInput(QLineEdit *box, const TScaleInput &input);
   // Shows a time in the current-time box.
   void ShowCurrentTime(double time);
+  // The data's own time of its current frame; -1.0 without a model.
+  double CurrentFrameTime() const;
+  // Whether every visible graphic window has drawn the frame shown as
+  // shownTime.
+  bool VisibleViewsReady(double shownTime) const;
+  int SkipArgument() const;
 
   void FillItemList();
   void ApplyVariableScale();
+  void ValidateBox(QLineEdit *box);
+  bool IsNumberBox(const QObject *object) const;
 
   void VariableMinEditExit();
   void VariableMaxEditExit();
   void TimeMinEditExit();
   void TimeMaxEditExit();
   void TimeCurrentEditExit();
-  void ValidateBox(QLineEdit *box);
+  void SkipFramesEditExit();
+  void FramesDelayEditExit();
+  void SkipFramesUpDownChanging(int position);
+  void FramesDelayTrackBarChange(int position);
   void LoadPaletteBitBtnClick();
+  void Show1DButtonClick();
   void ShowInfoButtonClick();
   void NeuronItemCheckListBoxClickCheck(QListWidgetItem *item);
+  void PlayBitBtnClick();
+  void PauseBitBtnClick();
+  void StopBitBtnClick();
+  void StepForwardBitBtnClick();
+  void StepBackBitBtnClick();
+  void TimerTimer();
 
   bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -91,18 +136,25 @@ private:
   QString FileName_;
   std::unique_ptr<TNeuronDataFile> Data_;
   std::unique_ptr<TDataToColor> Palette_;
-  std::unique_ptr<TShowInfoForm> FormInfo;
+  TSelectedPointList FtPoints;
+  std::unique_ptr<TShow1DForm> Form1D_;
+  std::unique_ptr<TShowInfoForm> FormInfo_;
+  QPointer<QDialog> AboutWindow;
+  QPointer<QDialog> HelpWindow;
   double VariableScaleMin_ = 0.0;
   double VariableScaleMax_ = 1.0;
   double TimeScaleMin_ = 0.0;
   double TimeScaleMax_ = 1.0;
   double CurrentTime_ = -1.0;
   const double TimeTolerance = 0.0001;
-  uint32_t SkipFrames = 0;
-  uint32_t FramesDelay = 500;
+  uint32_t SkipFrames_ = 0;
+  uint32_t FramesDelay_ = 500;
   // Set while a box is being checked, so that the focus moves of its error
   // box do not start a second check.
   bool Validating = false;
+  // Set once destruction has begun: events that arrive while the windows'
+  // threads are stopped must not touch the scales or the data.
+  bool Destroying = false;
 
   QLabel *DataRangeLabel = nullptr;
   QLabel *DataRangeMinLabel = nullptr;

@@ -2,7 +2,9 @@
 
 #include "app/Options.h"
 #include "data/NeuronDataFile.h"
+#include "views/ViewContext.h"
 
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
@@ -33,9 +35,11 @@ std::string ModelInfoText(const TNeuronDataFile &data) {
   return text;
 }
 
-TShowInfoForm::TShowInfoForm(const TNeuronDataFile &data, QWidget *parent)
+TShowInfoForm::TShowInfoForm(TViewContext &context, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint), Settings(TOptions::Instance()),
-      Data(data) {
+      Context(context) {
+  // Closing only hides the window; that must never end the application.
+  setAttribute(Qt::WA_QuitOnClose, false);
   setWindowTitle(QString::fromStdString(Settings.WindowInfo.Title));
   Memo = new QPlainTextEdit(this);
   Memo->setObjectName("Memo");
@@ -44,6 +48,8 @@ TShowInfoForm::TShowInfoForm(const TNeuronDataFile &data, QWidget *parent)
   Memo->setTabChangesFocus(false);
   Memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  // F1 and Ctrl+F1 reach the window before the text box.
+  Memo->installEventFilter(this);
   auto *layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(Memo);
@@ -56,6 +62,17 @@ void TShowInfoForm::showEvent(QShowEvent *event) {
   QWidget::showEvent(event);
 }
 
+bool TShowInfoForm::eventFilter(QObject *watched, QEvent *event) {
+  if (event->type() == QEvent::KeyPress) {
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (key->key() == Qt::Key_F1) {
+      Context.ShowHelpWindow(key->modifiers().testFlag(Qt::ControlModifier));
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
 void TShowInfoForm::FormShow() {
-  Memo->setPlainText(QString::fromStdString(ModelInfoText(Data)));
+  Memo->setPlainText(QString::fromStdString(ModelInfoText(Context.GetViewData())));
 }
