@@ -12,16 +12,45 @@ TGraphicForm::TGraphicForm(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint) {
   // Closing a graphic window only hides it; it must not end the application.
   setAttribute(Qt::WA_QuitOnClose, false);
-  OpenGLDisplayPanel = new TOpenGLDisplayPanel(this);
   auto *layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(OpenGLDisplayPanel);
+  const TContextFailure failure = TOpenGLDisplayPanel::ProbeContext();
+  if (failure == TContextFailure::None) {
+    OpenGLDisplayPanel = new TOpenGLDisplayPanel(this);
+    layout->addWidget(OpenGLDisplayPanel);
+  } else {
+    // The toolkit cannot compose a window holding a panel without a context.
+    DetachedPanel = std::make_unique<TOpenGLDisplayPanel>();
+    OpenGLDisplayPanel = DetachedPanel.get();
+    PlainArea = new QWidget(this);
+    PlainArea->setObjectName("OpenGLDisplayPanel");
+    layout->addWidget(PlainArea);
+    TOpenGLDisplayPanel::ReportContextFailure(failure);
+  }
   connect(OpenGLDisplayPanel, &TOpenGLDisplayPanel::Resized, this,
           &TGraphicForm::OpenGLDisplayPanelResize);
+  // A panel asks for no size; the opener normally sets the bounds from the settings.
+  resize(400, 300);
 }
 
 TGraphicForm::~TGraphicForm() {
   StopRenderThread();
+}
+
+QWidget *TGraphicForm::ClientArea() const {
+  return PlainArea != nullptr ? PlainArea : static_cast<QWidget *>(OpenGLDisplayPanel);
+}
+
+void TGraphicForm::SetPanelColor(const QColor &color) {
+  QWidget *area = ClientArea();
+  QPalette palette = area->palette();
+  palette.setColor(QPalette::Window, color);
+  area->setPalette(palette);
+  area->setAutoFillBackground(true);
+}
+
+QColor TGraphicForm::PanelColor() const {
+  return ClientArea()->palette().color(QPalette::Window);
 }
 
 void TGraphicForm::AttachRenderThread(std::unique_ptr<TOpenGLViewThread> thread) {

@@ -12,6 +12,10 @@ class TOpenGLViewThread;
 // A graphic window: a top-level window that stays on top, filled by its
 // OpenGLDisplayPanel, drawn by its own rendering thread.
 //
+// When no OpenGL context can be had (TOpenGLDisplayPanel::ProbeContext), the
+// window says why once, at its creation, and shows a plain area of the panel's
+// colour instead; the panel then stays out of the window and nothing is drawn.
+//
 // Showing the window resumes the thread; closing it only hides it and suspends
 // the thread. StopRenderThread ends the thread with the hand-shake that keeps
 // the GUI responsive: resume if suspended, terminate, then process events
@@ -30,6 +34,12 @@ public:
 
   TOpenGLViewThread *RenderThread() const { return Thread.get(); }
   TOpenGLDisplayPanel *DisplayPanel() const { return OpenGLDisplayPanel; }
+  // What the window shows in its client area: the panel, or the plain area.
+  QWidget *ClientArea() const;
+
+  // The background of the client area (the views clear to it).
+  void SetPanelColor(const QColor &color);
+  QColor PanelColor() const;
 
   // Guards the thread-finished flag and the hand-over of parameters to the
   // thread.
@@ -56,6 +66,10 @@ private:
   void OpenGLDisplayPanelResize();
 
   TOpenGLDisplayPanel *OpenGLDisplayPanel = nullptr;
+  // Set when there is no context: the panel, kept out of the window, and the
+  // plain area shown in its place.
+  std::unique_ptr<TOpenGLDisplayPanel> DetachedPanel;
+  QWidget *PlainArea = nullptr;
   std::unique_ptr<TOpenGLViewThread> Thread;
   std::atomic<bool> ProjectionNeeded{true};
   std::mutex Lock;

@@ -3,6 +3,7 @@
 #include "app/MessageDialog.h"
 
 #include <QGuiApplication>
+#include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QResizeEvent>
 #include <QTimer>
@@ -99,16 +100,35 @@ TContextFailure TOpenGLDisplayPanel::CheckContext() {
   const TContextFailure failure = DiagnoseFailure();
   if (!FailureReported && failure != TContextFailure::None) {
     FailureReported = true;
-    const QString text = ContextFailureMessage(failure);
-    // Not from inside a drawing step: a modal box there would hold up the
-    // rendering thread's Synchronize for as long as it is open. No parent, so
-    // that the box does not go with a window destroyed while it is open.
-    QTimer::singleShot(0, this, [text] {
-      ShowMessageBox(nullptr, QGuiApplication::applicationDisplayName(), text, QMessageBox::NoIcon,
-                     QMessageBox::Ok);
-    });
+    ReportContextFailure(failure);
   }
   return failure;
+}
+
+TContextFailure TOpenGLDisplayPanel::ProbeContext() {
+  QOffscreenSurface surface;
+  surface.setFormat(RequestedFormat());
+  surface.create();
+  if (!surface.isValid())
+    return TContextFailure::DeviceContext;
+  QOpenGLContext context;
+  context.setFormat(RequestedFormat());
+  if (!context.create())
+    return TContextFailure::RenderingContext;
+  if (!context.makeCurrent(&surface))
+    return TContextFailure::MakeCurrent;
+  context.doneCurrent();
+  return TContextFailure::None;
+}
+
+void TOpenGLDisplayPanel::ReportContextFailure(TContextFailure failure) {
+  const QString text = ContextFailureMessage(failure);
+  // No parent, so that the box does not go with a window destroyed while it is
+  // open.
+  QTimer::singleShot(0, QCoreApplication::instance(), [text] {
+    ShowMessageBox(nullptr, QGuiApplication::applicationDisplayName(), text, QMessageBox::NoIcon,
+                   QMessageBox::Ok);
+  });
 }
 
 TContextFailure TOpenGLDisplayPanel::DiagnoseFailure() {

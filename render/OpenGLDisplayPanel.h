@@ -45,6 +45,15 @@ public:
   // The format every panel asks for.
   static QSurfaceFormat RequestedFormat();
 
+  // Tries, off screen, the steps a panel's context needs: a surface, a context
+  // of the requested format, making it current. A window must not hold a panel
+  // when they fail: the toolkit cannot compose such a window.
+  static TContextFailure ProbeContext();
+  // Shows the failure's message in a box with the application's name, after the
+  // current event (never from inside a drawing step, where a modal box would
+  // hold up the rendering thread's Synchronize while it is open).
+  static void ReportContextFailure(TContextFailure failure);
+
   // Adds a font whose lists are built in this panel's context (at once when the
   // context exists). The reference stays valid as long as the panel.
   TGlyphFont &AddGlyphFont(const QString &name, int pointSize);
@@ -59,9 +68,8 @@ public:
   bool MakeContextCurrent();
 
   // When the panel is shown and exposed but has no working context, works out
-  // why and reports it once, after the current event (never from inside a
-  // drawing step), in a message box with the application's name. Returns the
-  // failure found (None while the panel works or is not yet exposed).
+  // why and reports it once (ReportContextFailure). Returns the failure found
+  // (None while the panel works or is not yet exposed).
   TContextFailure CheckContext();
 
 signals:

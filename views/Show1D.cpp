@@ -12,15 +12,14 @@
 TShow1DForm::TShow1DForm(TViewContext &context, QWidget *parent)
     : TGraphicForm(parent), Settings(TOptions::Instance()), Context(context) {
   setWindowTitle(QString::fromStdString(Settings.Graphics1D.Title));
-  DisplayPanel()->setAutoFillBackground(true);
-  DisplayPanel()->setPalette(QPalette(Qt::white));
+  SetPanelColor(Qt::white);
   DistanceMax = Context.GetViewData().GetMaxDistance();
   ReadVariableScale();
 
   auto thread = std::make_unique<TOpenGLThread1D>(*this, Settings.Data.SleepPeriod);
   {
     std::lock_guard lock(WindowLock());
-    thread->SetClearColorFromColor(Qt::white, 0.0f);
+    thread->SetClearColorFromColor(PanelColor(), 0.0f);
     thread->SetAxisColors(Qt::black, Qt::black);
     thread->SetRanges(DistanceMin, DistanceMax, ValueMin, ValueMax);
     thread->SetAxisLineWidth(Settings.Graphics1D.AxisLineWidth);

@@ -1,0 +1,131 @@
+#include "render/GlyphFont.h"
+#include "render/OpenGLDisplayPanel.h"
+
+#include <QDir>
+#include <QFontInfo>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <GL/glu.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+// Draws with a test's function in pixel coordinates (origin bottom left).
+class TFunctionRenderer : public TPanelRenderer {
+public:
+  std::function<void()> Draw;
+
+  void PaintGL(TOpenGLDisplayPanel &panel) override {
+    glClearColor(1, 1, 1, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(0, panel.width(), 0, panel.height());
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glColor3f(0, 0, 0);
+    if (Draw)
+      Draw();
+  }
+};
+
+// A shown top-level window filled by a panel.
+struct TPanelWindow {
+  QWidget Window;
+  TOpenGLDisplayPanel *Panel = new TOpenGLDisplayPanel(&Window);
+  TFunctionRenderer Renderer;
+
+  TPanelWindow() {
+    auto *layout = new QVBoxLayout(&Window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(Panel);
+    Panel->SetRenderer(&Renderer);
+    Window.resize(300, 60);
+  }
+  ~TPanelWindow() { Panel->SetRenderer(nullptr); }
+
+  bool Show() {
+    Window.show();
+    return QTest::qWaitForWindowExposed(&Window);
+  }
+};
+
+// Saves an image a failed comparison was about, for a look.
+std::string Keep(const QImage &image, const QString &name) {
+  const QString path = QDir::temp().filePath("dendrovia-" + name + ".png");
+  image.save(path);
+  return path.toStdString();
+}
+
+// Columns holding a dark pixel: first and last, or (-1, -1).
+std::pair<int, int> InkColumns(const QImage &image) {
+  int first = -1, last = -1;
+  for (int x = 0; x < image.width(); ++x)
+    for (int y = 0; y < image.height(); ++y)
+      if (qGray(image.pixel(x, y)) < 128) {
+        if (first < 0)
+          first = x;
+        last = x;
+        break;
+      }
+  return {first, last};
+}
+
+TEST(GlyphFont, ArialResolvesToAMetricCompatibleFace) {
+  const TGlyphFont font("Arial", 10);
+  const QString family = QFontInfo(font.Font()).family();
+  EXPECT_TRUE(family == "Arial" || family == "Liberation Sans") << family.toStdString();
+  EXPECT_GT(font.TextWidth("0"), 4);
+  // Bytes from 128 up have no glyph: "é" is two of them in UTF-8.
+  EXPECT_EQ(font.TextWidth("\xc3\xa9"), 0);
+  EXPECT_EQ(font.TextWidth("1\xc3\xa9"), font.TextWidth("1"));
+}
+
+TEST(GlyphFont, TextDrawsExactlyAsWideAsItMeasures) {
+  TPanelWindow window;
+  TGlyphFont &font = window.Panel->AddGlyphFont("Arial", 10);
+  ASSERT_TRUE(window.Show());
+  ASSERT_TRUE(font.IsBuilt());
+  const std::string head = "-80.0";
+  const std::string tail = "4725 Wy";
+
+  // The whole text, then its two halves with the second started at the first's
+  // measured width: the pictures must match pixel for pixel.
+  window.Renderer.Draw = [&] { font.Draw(10, 20, head + tail); };
+  const QImage whole = window.Panel->grabFramebuffer();
+  window.Renderer.Draw = [&] {
+    font.Draw(10, 20, head);
+    font.Draw(10 + font.TextWidth(head), 20, tail);
+  };
+  const QImage halves = window.Panel->grabFramebuffer();
+  EXPECT_EQ(whole, halves) << Keep(whole, "glyph-whole") << " " << Keep(halves, "glyph-halves");
+
+  // The ink lies within the measured width.
+  window.Renderer.Draw = [&] { font.Draw(10, 20, "-80.000"); };
+  const QImage number = window.Panel->grabFramebuffer();
+  const auto [first, last] = InkColumns(number);
+  const int width = font.TextWidth("-80.000");
+  EXPECT_GE(first, 10) << Keep(number, "glyph-number");
+  EXPECT_LT(last, 10 + width) << Keep(number, "glyph-number");
+  EXPECT_GE(last, 10 + width - font.TextWidth("0")) << Keep(number, "glyph-number");
+}
+
+TEST(DisplayPanel, HidingAndShowingKeepsTheContextAndTheLists) {
+  TPanelWindow window;
+  TGlyphFont &font = window.Panel->AddGlyphFont("Arial", 8);
+  ASSERT_TRUE(window.Show());
+  const QOpenGLContext *context = window.Panel->context();
+  const unsigned int base = font.ListBase();
+  ASSERT_NE(base, 0u);
+  window.Window.hide();
+  QTest::qWait(20);
+  ASSERT_TRUE(window.Show());
+  EXPECT_EQ(window.Panel->context(), context);
+  EXPECT_EQ(font.ListBase(), base);
+  EXPECT_EQ(window.Panel->CheckContext(), TContextFailure::None);
+}
+
+} // namespace

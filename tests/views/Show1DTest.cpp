@@ -1,0 +1,313 @@
+#include "ViewTestData.h"
+
+#include "app/Options.h"
+#include "render/OpenGLDisplayPanel.h"
+#include "views/Show1D.h"
+#include "views/Show1DThread.h"
+
+#include <QDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+template <typename Predicate> bool WaitUntil(Predicate predicate, int timeoutMs = 10000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!predicate()) {
+    if (timer.elapsed() > timeoutMs)
+      return false;
+    QTest::qWait(5);
+  }
+  return true;
+}
+
+using TRgbBytes = std::array<int, 3>;
+
+TRgbBytes Rgb(QRgb pixel) {
+  return {qRed(pixel), qGreen(pixel), qBlue(pixel)};
+}
+const TRgbBytes Black{0, 0, 0};
+const TRgbBytes White{255, 255, 255};
+
+// A shown 1D window on a test context, with its picture and the mapping of data
+// coordinates to its pixels.
+class Show1D : public ::testing::Test {
+protected:
+  void Open(const std::vector<TNeuronDataWriter::TSection> &sections,
+            const std::vector<std::vector<double>> &frames,
+            const std::vector<int> &uncheckedItems = {}) {
+    Context = std::make_unique<TTestViewContext>(WriteDataFile(Dir, "view.dat", sections, frames));
+    for (int item : uncheckedItems)
+      Context->Data.GetItemChecked()[item] = 0;
+    Form = std::make_unique<TShow1DForm>(*Context);
+    Form->resize(400, 300);
+    Form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    // The first pass fits the projection to the panel; a paint of the toolkit's
+    // own may have drawn a frame before it.
+    ASSERT_TRUE(WaitUntil([&] { return Form->RenderThread1D()->GetPassCount() >= 1; }));
+    ASSERT_GE(Form->GetLastDrawnTime(), 0.0);
+    Grab();
+  }
+
+  // Waits for two more frames, so that one was drawn wholly after a change.
+  void Redraw() {
+    const std::uint64_t frames = Form->RenderThread1D()->GetFrameCount();
+    ASSERT_TRUE(WaitUntil([&] { return Form->RenderThread1D()->GetFrameCount() >= frames + 2; }));
+    Grab();
+  }
+
+  void Grab() {
+    Picture = Form->DisplayPanel()->grabFramebuffer();
+    Geometry = Form->RenderThread1D()->GetGeometry();
+  }
+
+  QPoint ToPixel(double x, double y) const {
+    const double column =
+        (x - Geometry.ViewLeft) / (Geometry.ViewRight - Geometry.ViewLeft) * Picture.width();
+    const double row =
+        (y - Geometry.ViewBottom) / (Geometry.ViewTop - Geometry.ViewBottom) * Picture.height();
+    return {static_cast<int>(std::floor(column)),
+            Picture.height() - 1 - static_cast<int>(std::floor(row))};
+  }
+
+  // The colour at (x, y), or at the pixel above or below it: a line's row
+  // depends on rounding.
+  bool HasColorNear(double x, double y, const TRgbBytes &color) const {
+    const QPoint p = ToPixel(x, y);
+    for (int dy = -1; dy <= 1; ++dy)
+      if (Picture.valid(p.x(), p.y() + dy) && Rgb(Picture.pixel(p.x(), p.y() + dy)) == color)
+        return true;
+    return false;
+  }
+
+  bool PictureHolds(const TRgbBytes &color) const {
+    for (int y = 0; y < Picture.height(); ++y)
+      for (int x = 0; x < Picture.width(); ++x)
+        if (Rgb(Picture.pixel(x, y)) == color)
+          return true;
+    return false;
+  }
+
+  // Where the picture was saved, for the failure message.
+  std::string Keep() const {
+    const QString name =
+        QString::fromStdString(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    const QString path = QDir::temp().filePath("dendrovia-1d-" + name + ".png");
+    Picture.save(path);
+    return "picture: " + path.toStdString();
+  }
+
+  void TearDown() override {
+    if (HasFailure() && !Picture.isNull())
+      std::cerr << Keep() << "\n";
+    Form.reset();
+  }
+
+  QTemporaryDir Dir;
+  std::unique_ptr<TTestViewContext> Context;
+  std::unique_ptr<TShow1DForm> Form;
+  QImage Picture;
+  TViewGeometry Geometry;
+};
+
+TEST_F(Show1D, TheDistanceAxisLiesAtZeroOrAtTheValueMinimum) {
+  Open({StraightSection("soma", -1, 50, 1)}, {{0.0, -10.0}});
+  EXPECT_EQ(Form->GetDistanceMax(), 50.0);
+  EXPECT_TRUE(HasColorNear(20.0, 0.0, Black));
+  EXPECT_TRUE(HasColorNear(33.0, 0.0, Black));
+  EXPECT_FALSE(HasColorNear(33.0, 10.0, Black));
+  // The value axis at distance 0, from -80 to 40.
+  EXPECT_TRUE(HasColorNear(0.0, -50.0, Black) || HasColorNear(0.3, -50.0, Black));
+  // Labels left of the value axis and under the distance axis.
+  EXPECT_EQ(Rgb(Picture.pixel(ToPixel(0.0, 0.0) + QPoint(-2, 0))), White);
+  bool labelInk = false;
+  for (int x = 0; x < ToPixel(0.0, 0.0).x() - 5; ++x)
+    labelInk = labelInk || Rgb(Picture.pixel(x, ToPixel(0.0, 20.0).y())) == Black;
+  EXPECT_TRUE(labelInk);
+
+  Context->VariableMin = "10";
+  Context->VariableMax = "50";
+  Form->UpdateVariableScale();
+  Redraw();
+  EXPECT_EQ(Form->GetValueMin(), 10.0);
+  EXPECT_EQ(Form->RenderThread1D()->GetDataWindow().YMin, 10.0);
+  EXPECT_TRUE(HasColorNear(20.0, 10.0, Black));
+  EXPECT_TRUE(HasColorNear(33.0, 10.0, Black));
+  EXPECT_FALSE(HasColorNear(33.0, 20.0, Black));
+
+  // A text that is not a number keeps that end.
+  Context->VariableMax = "abc";
+  Form->UpdateVariableScale();
+  EXPECT_EQ(Form->GetValueMax(), 50.0);
+}
+
+TEST_F(Show1D, AOneSegmentSectionIsAHorizontalLineInItsPaletteColour) {
+  Open({StraightSection("soma", -1, 50, 1)}, {{0.0, -10.0}});
+  const TRgbBytes color = Context->ColorOf(-10.0);
+  ASSERT_NE(color, Black);
+  for (double x : {2.0, 15.0, 25.0, 40.0, 48.0})
+    EXPECT_TRUE(HasColorNear(x, -10.0, color)) << "at " << x;
+  EXPECT_FALSE(HasColorNear(25.0, -5.0, color));
+  EXPECT_FALSE(HasColorNear(25.0, -15.0, color));
+}
+
+TEST_F(Show1D, ASectionWithThreeChildrenForksFromTheMiddleOfItsLastSegment) {
+  // Item 0 is the soma alone (unchecked); item 1 is the trunk (two segments,
+  // 100 long) with its three children.
+  Open({StraightSection("soma", -1, 10, 1), StraightSection("trunk", 0, 100, 2),
+        StraightSection("c1", 1, 50, 1), StraightSection("c2", 1, 50, 1),
+        StraightSection("c3", 1, 50, 1)},
+       {{0.0, -50.0, -10.0, 10.0, 30.0, -30.0, 0.0}}, {0});
+  const TRgbBytes fork = Context->ColorOf(10.0);
+  // The fork starts at (75, 10) and ends at (100, (10 + first value) / 2):
+  // 20, -10 and 5; at distance 95 the branches lie at 18, -6 and 6.
+  for (double y : {18.0, -6.0, 6.0})
+    EXPECT_TRUE(HasColorNear(95.0, y, fork)) << "branch at " << y;
+  EXPECT_TRUE(HasColorNear(76.0, 10.0, fork));
+  // No continuation of the trunk past the fork point.
+  EXPECT_EQ(Rgb(Picture.pixel(ToPixel(95.0, 10.0))), White);
+  // The children start where their branch ended.
+  EXPECT_TRUE(HasColorNear(101.0, 20.0, Context->ColorOf(30.0)));
+  EXPECT_TRUE(HasColorNear(101.0, -10.0, Context->ColorOf(-30.0)));
+  // The unchecked soma is not drawn.
+  EXPECT_FALSE(PictureHolds(Context->ColorOf(-50.0)));
+}
+
+TEST_F(Show1D, ItemsAreOverlaidFromDistanceZeroAndUncheckingTheFarthestShortensTheAxis) {
+  Open({StraightSection("soma", -1, 30, 1), StraightSection("dendrite", 0, 100, 1)},
+       {{0.0, -10.0, 10.0}});
+  const TRgbBytes soma = Context->ColorOf(-10.0);
+  const TRgbBytes dendrite = Context->ColorOf(10.0);
+  ASSERT_NE(soma, dendrite);
+  EXPECT_EQ(Form->GetDistanceMax(), 100.0);
+  EXPECT_TRUE(HasColorNear(1.5, -10.0, soma));
+  EXPECT_TRUE(HasColorNear(1.5, 10.0, dendrite));
+  EXPECT_TRUE(HasColorNear(90.0, 10.0, dendrite));
+  EXPECT_FALSE(HasColorNear(60.0, -10.0, soma));
+
+  Context->Data.GetItemChecked()[1] = 0;
+  Form->UpdateDistanceRange();
+  Redraw();
+  EXPECT_EQ(Form->GetDistanceMax(), 30.0);
+  EXPECT_EQ(Form->RenderThread1D()->GetDataWindow().XMax, 30.0);
+  EXPECT_TRUE(HasColorNear(28.0, -10.0, soma));
+  EXPECT_FALSE(PictureHolds(dendrite));
+
+  // With nothing checked the axis keeps its length and no graph is drawn.
+  Context->Data.GetItemChecked()[0] = 0;
+  Form->UpdateDistanceRange();
+  Redraw();
+  EXPECT_EQ(Form->RenderThread1D()->GetDataWindow().XMax, 30.0);
+  EXPECT_FALSE(PictureHolds(soma));
+}
+
+TEST_F(Show1D, TheLastDrawnTimeFollowsTheFramesDrawn) {
+  QTemporaryDir dir;
+  TTestViewContext context(WriteDataFile(dir, "frames.dat", {StraightSection("soma", -1, 10, 1)},
+                                         {{0.5, -10.0}, {1.5, 0.0}, {2.5, 10.0}}));
+  TShow1DForm form(context);
+  EXPECT_EQ(form.GetLastDrawnTime(), -1.0);
+  QTest::qWait(50);
+  EXPECT_EQ(form.GetLastDrawnTime(), -1.0) << "drawn while never shown";
+  form.show();
+  ASSERT_TRUE(WaitUntil([&] { return form.GetLastDrawnTime() == 0.5; }));
+  EXPECT_EQ(context.Data.StepForward(0), 1.5);
+  EXPECT_TRUE(WaitUntil([&] { return form.GetLastDrawnTime() == 1.5; }));
+}
+
+TEST_F(Show1D, HidingSuspendsTheThreadAndShowingKeepsItsThreadAndContext) {
+  Open({StraightSection("soma", -1, 50, 1)}, {{0.0, -10.0}});
+  TOpenGLThread1D *thread = Form->RenderThread1D();
+  const QOpenGLContext *context = Form->DisplayPanel()->context();
+  ASSERT_TRUE(thread->IsContextReady());
+  EXPECT_EQ(Form->windowTitle().toStdString(), TOptions::Instance().Graphics1D.Title);
+  EXPECT_TRUE(Form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+
+  Form->close();
+  EXPECT_FALSE(Form->isVisible());
+  EXPECT_TRUE(thread->IsSuspended());
+  QTest::qWait(50);
+  const std::uint64_t passes = thread->GetPassCount();
+  QTest::qWait(100);
+  EXPECT_EQ(thread->GetPassCount(), passes);
+
+  Form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+  EXPECT_TRUE(WaitUntil([&] { return thread->GetPassCount() > passes + 2; }));
+  EXPECT_EQ(Form->RenderThread1D(), thread);
+  EXPECT_EQ(Form->DisplayPanel()->context(), context);
+  Redraw();
+  EXPECT_TRUE(HasColorNear(25.0, -10.0, Context->ColorOf(-10.0)));
+}
+
+TEST_F(Show1D, AResizeRefitsTheProjection) {
+  Open({StraightSection("soma", -1, 50, 1)}, {{0.0, -10.0}});
+  Form->resize(600, 200);
+  ASSERT_TRUE(WaitUntil([&] {
+    return Form->RenderThread1D()->GetGeometry().PanelRight == 600 &&
+           Form->RenderThread1D()->GetGeometry().PanelBottom == 200;
+  }));
+  Redraw();
+  EXPECT_EQ(Picture.width(), 600);
+  EXPECT_TRUE(HasColorNear(25.0, -10.0, Context->ColorOf(-10.0)));
+  EXPECT_TRUE(HasColorNear(33.0, 0.0, Black));
+}
+
+TEST_F(Show1D, F1AsksForHelpAndCtrlF1ForTheAboutWindow) {
+  Open({StraightSection("soma", -1, 50, 1)}, {{0.0, -10.0}});
+  QTest::keyClick(Form.get(), Qt::Key_F1);
+  QTest::keyClick(Form.get(), Qt::Key_F1, Qt::ControlModifier);
+  QTest::keyClick(Form.get(), Qt::Key_F2);
+  EXPECT_EQ(Context->HelpRequests, (std::vector<bool>{false, true}));
+}
+
+TEST_F(Show1D, StoppingTheThreadOfAHiddenWindowEndsIt) {
+  Open({StraightSection("soma", -1, 50, 1)}, {{0.0, -10.0}});
+  Form->close();
+  ASSERT_TRUE(Form->RenderThread1D()->IsSuspended());
+  Form->StopRenderThread();
+  EXPECT_EQ(Form->RenderThread(), nullptr);
+  Form->StopRenderThread();
+}
+
+// Creating and destroying windows with their threads in every state must
+// neither hang nor touch freed memory.
+TEST(Show1DStress, FiftyWindowsComeAndGo) {
+  QTemporaryDir dir;
+  TTestViewContext context(WriteDataFile(
+      dir, "stress.dat", {StraightSection("soma", -1, 20, 2), StraightSection("dend", 0, 100, 8)},
+      {{0.0, -70, -60, -50, -40, -30, -20, -10, 0, 10, 20}}));
+  for (int i = 0; i < 50; ++i) {
+    auto form = std::make_unique<TShow1DForm>(context);
+    form->resize(200 + i, 150);
+    switch (i % 5) {
+    case 0: // never shown: the thread never ran
+      break;
+    case 1: // shown and drawing
+      form->show();
+      ASSERT_TRUE(WaitUntil([&] { return form->GetLastDrawnTime() == 0.0; }));
+      break;
+    case 2: // shown, then closed: suspended
+      form->show();
+      ASSERT_TRUE(WaitUntil([&] { return form->GetLastDrawnTime() == 0.0; }));
+      form->close();
+      break;
+    case 3: // shown and at once stopped, as the Control Window does
+      form->show();
+      form->StopRenderThread();
+      break;
+    case 4: // shown, and destroyed without waiting for a frame
+      form->show();
+      break;
+    }
+    form.reset();
+  }
+  QCoreApplication::processEvents();
+}
+
+} // namespace
