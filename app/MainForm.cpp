@@ -480,11 +480,18 @@ void TMainForm::OpenDataFile(const QString &path) {
 
 int TMainForm::NextControlWindowNumber() {
   DestroyHiddenControlWindows();
+  // Walked in the order of the numbers, not of opening: a window that filled a
+  // gap lies behind higher numbers in the list, and its number must not be
+  // handed out again.
+  std::vector<int> numbers;
+  for (const auto &window : ControlWindows)
+    numbers.push_back(window->WindowNumber());
+  std::sort(numbers.begin(), numbers.end());
   int number = 0;
-  for (const auto &window : ControlWindows) {
-    if (window->WindowNumber() > number + 1)
+  for (const int used : numbers) {
+    if (used > number + 1)
       break;
-    number = window->WindowNumber();
+    number = used;
   }
   return number + 1;
 }

@@ -40,7 +40,7 @@ public:
   // Opens a Control Window on path, numbered by NextControlWindowNumber.
   void OpenDataFile(const QString &path);
   // Destroys the hidden Control Windows, then returns the lowest number n >= 1
-  // that the remaining ones, in opening order, leave free before a gap.
+  // that no remaining one carries.
   int NextControlWindowNumber();
   // The open Control Windows in the order of opening.
   std::vector<TDataControlForm *> OpenControlWindows() const;
