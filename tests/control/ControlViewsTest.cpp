@@ -1,0 +1,165 @@
+#include "SampleDataFile.h"
+
+#include "app/MessageDialog.h"
+#include "app/Options.h"
+#include "control/DataControl.h"
+#include "data/NeuronDataFile.h"
+#include "views/Show1D.h"
+#include "views/ShowInfo.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class ControlViewsTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    TOptions::ReleaseInstance();
+    ASSERT_TRUE(Dir.isValid());
+    Path = Dir.filePath("run.dat");
+    ASSERT_TRUE(WriteSampleDataFile(Path.toStdString(), FrameTimes(0.0, 1.0, 10.0)));
+  }
+  void TearDown() override { TOptions::ReleaseInstance(); }
+
+  std::unique_ptr<TDataControlForm> Open(int number) {
+    auto form = std::make_unique<TDataControlForm>();
+    form->SetWindowNumber(number);
+    form->OpenFile(Path);
+    form->show();
+    return form;
+  }
+
+  static void Press(TDataControlForm &form, const char *button) {
+    QTest::mouseClick(form.findChild<QPushButton *>(button), Qt::LeftButton);
+  }
+
+  static void Enter(TDataControlForm &form, const char *box, const QString &text) {
+    QLineEdit *edit = form.findChild<QLineEdit *>(box);
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+    QTest::keyClick(edit, Qt::Key_Return);
+  }
+
+  static int TopLevelCount(const QString &name) {
+    int count = 0;
+    for (QWidget *window : QApplication::topLevelWidgets())
+      count += window->objectName() == name;
+    return count;
+  }
+
+  QTemporaryDir Dir;
+  QString Path;
+  TScopedMessageBoxHandler Handler{[](QWidget *, const QString &, const QString &text,
+                                      QMessageBox::Icon,
+                                      QMessageBox::StandardButtons) -> QMessageBox::StandardButton {
+    ADD_FAILURE() << "unexpected message: " << text.toStdString();
+    return QMessageBox::Ok;
+  }};
+};
+
+TEST_F(ControlViewsTest, OneButtonOneWindowNamedAfterTheControlWindow) {
+  TOptions::Instance().Graphics1D = {{"1D", 30, 40, 350, 250}};
+  auto first = Open(1);
+  auto second = Open(2);
+  Press(*first, "Show1DButton");
+  Press(*second, "Show1DButton");
+  ASSERT_NE(first->Form1D(), nullptr);
+  ASSERT_NE(second->Form1D(), nullptr);
+  EXPECT_EQ(first->Form1D()->objectName(), "Show1DForm1");
+  EXPECT_EQ(second->Form1D()->objectName(), "Show1DForm2");
+  EXPECT_EQ(first->Form1D()->pos(), QPoint(30, 40));
+  EXPECT_EQ(first->Form1D()->size(), QSize(350, 250));
+  EXPECT_TRUE(first->Form1D()->isVisible());
+
+  // Pressing again brings back the same window, also after the user closed it.
+  TShow1DForm *view = first->Form1D();
+  Press(*first, "Show1DButton");
+  view->close();
+  EXPECT_FALSE(view->isVisible());
+  Press(*first, "Show1DButton");
+  EXPECT_EQ(first->Form1D(), view);
+  EXPECT_TRUE(view->isVisible());
+  EXPECT_EQ(TopLevelCount("Show1DForm1"), 1);
+
+  Press(*first, "ShowInfoButton");
+  EXPECT_EQ(first->FormInfo()->objectName(), "ShowInfoForm1");
+
+  first.reset();
+  EXPECT_EQ(TopLevelCount("Show1DForm1"), 0);
+  EXPECT_EQ(TopLevelCount("ShowInfoForm1"), 0);
+  EXPECT_EQ(TopLevelCount("Show1DForm2"), 1);
+}
+
+TEST_F(ControlViewsTest, DestructionWritesTheBoundsOfHiddenWindowsToo) {
+  auto form = Open(1);
+  Press(*form, "Show1DButton");
+  Press(*form, "ShowInfoButton");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form->Form1D()->GetLastDrawnTime() == 0.0; }));
+  form->Form1D()->move(61, 62);
+  form->Form1D()->resize(333, 222);
+  form->Form1D()->close();
+  form->FormInfo()->move(71, 72);
+  form->FormInfo()->resize(444, 311);
+  form->FormInfo()->close();
+  QPointer<TShow1DForm> view = form->Form1D();
+  form.reset();
+  EXPECT_TRUE(view.isNull());
+  const TOptions &settings = TOptions::Instance();
+  EXPECT_EQ(settings.Graphics1D.Left, 61);
+  EXPECT_EQ(settings.Graphics1D.Top, 62);
+  EXPECT_EQ(settings.Graphics1D.Width, 333);
+  EXPECT_EQ(settings.Graphics1D.Height, 222);
+  EXPECT_EQ(settings.WindowInfo.Left, 71);
+  EXPECT_EQ(settings.WindowInfo.Width, 444);
+  EXPECT_EQ(settings.WindowInfo.Height, 311);
+}
+
+TEST_F(ControlViewsTest, ItemsAndScalesReachThe1DWindow) {
+  auto form = Open(1);
+  Press(*form, "Show1DButton");
+  TShow1DForm *view = form->Form1D();
+  // The dendrite ends at 50, the soma at 10.
+  EXPECT_EQ(view->GetDistanceMax(), 50.0);
+  auto *items = form->findChild<QListWidget *>("NeuronItemCheckListBox");
+  items->item(1)->setCheckState(Qt::Unchecked);
+  EXPECT_EQ(view->GetDistanceMax(), 10.0);
+  items->setCurrentRow(1);
+  QTest::keyClick(items, Qt::Key_Return);
+  EXPECT_EQ(items->item(1)->checkState(), Qt::Checked);
+  EXPECT_EQ(view->GetDistanceMax(), 50.0);
+
+  Enter(*form, "VariableMinEdit", "-5");
+  Enter(*form, "VariableMaxEdit", "12.3456");
+  EXPECT_EQ(view->GetValueMin(), -5.0);
+  EXPECT_EQ(view->GetValueMax(), 12.346);
+}
+
+// Opening and destroying a Control Window with its views, with the threads
+// running, hidden, or never drawn, must neither hang nor leave anything behind.
+TEST_F(ControlViewsTest, OpenAndDestroyFiftyTimes) {
+  for (int i = 0; i < 50; ++i) {
+    auto form = Open(i + 1);
+    Press(*form, "Show1DButton");
+    Press(*form, "ShowInfoButton");
+    if (i % 3 == 1)
+      form->Form1D()->close();
+    if (i % 3 == 2)
+      QTest::qWait(5);
+    if (i % 5 == 0)
+      Press(*form, "PlayBitBtn");
+    form.reset();
+    EXPECT_EQ(TopLevelCount(QString("Show1DForm%1").arg(i + 1)), 0);
+  }
+}
+
+} // namespace
