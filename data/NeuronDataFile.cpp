@@ -4,9 +4,12 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <sys/types.h>
+#include <unistd.h>
 
 static_assert(std::endian::native == std::endian::little,
               "the file's doubles are read as stored: little-endian");
@@ -25,6 +28,11 @@ constexpr double MinPointDistance = 0.001;
 // A segment end this close to the preceding point (as a ratio of its distances
 // to the two neighbours) is not inserted.
 constexpr double MinCutRatio = 0.0001;
+// Frame times are picked out of reads of about this many bytes while frames
+// are at most MaxTimeStride long; longer frames get one read for each time,
+// which then costs less than copying the frames.
+constexpr std::int64_t TimeBlockBytes = std::int64_t{1} << 20;
+constexpr std::int64_t MaxTimeStride = 16384;
 
 struct TFormatError {
   TDataFileError Kind;
@@ -101,6 +109,22 @@ void Resample(TDataFileSectionInfo &section, TCleanPoints &clean) {
   section.PointCount = static_cast<std::int32_t>(op.size());
   section.Points = std::move(op);
   section.Diameters = std::move(od);
+}
+
+// Reads size bytes at offset without moving the stream's position; false on a
+// read error or the end of the file.
+bool ReadAt(int fd, char *buffer, std::size_t size, std::int64_t offset) {
+  while (size > 0) {
+    const ssize_t got = pread(fd, buffer, size, offset);
+    if (got < 0 && errno == EINTR)
+      continue;
+    if (got <= 0)
+      return false;
+    buffer += got;
+    size -= static_cast<std::size_t>(got);
+    offset += got;
+  }
+  return true;
 }
 
 double RoundHalfToEven(double x) {
@@ -429,10 +453,21 @@ bool TNeuronDataFile::ReadFrame(std::int64_t index) {
 bool TNeuronDataFile::LoadFrameTimes() {
   if (!FrameTimes.empty())
     return true;
+  // A seek of the stream per time would refill its whole buffer each time.
+  // pread leaves the stream alone and takes many short frames at once.
+  const std::int64_t perRead = FrameSize <= MaxTimeStride ? TimeBlockBytes / FrameSize : 1;
+  std::vector<char> block(static_cast<std::size_t>((perRead - 1) * FrameSize + 8));
   std::vector<double> times(static_cast<std::size_t>(FrameCount));
-  for (std::int64_t i = 0; i < FrameCount; ++i)
-    if (!ReadFrameTime(i, times[static_cast<std::size_t>(i)]))
+  const int fd = fileno(DataFile.get());
+  for (std::int64_t first = 0; first < FrameCount; first += perRead) {
+    const std::int64_t count = std::min(perRead, FrameCount - first);
+    if (!ReadAt(fd, block.data(), static_cast<std::size_t>((count - 1) * FrameSize + 8),
+                FramesStart + first * FrameSize))
       return false;
+    for (std::int64_t k = 0; k < count; ++k)
+      std::memcpy(&times[static_cast<std::size_t>(first + k)], block.data() + k * FrameSize,
+                  sizeof(double));
+  }
   // A file changed since Load would no longer match its end times.
   if (times.front() != FirstFrameTime || times.back() != LastFrameTime)
     return false;

@@ -169,6 +169,10 @@ private:
   // Reads frame index into the fill buffers and makes it current; false (the
   // current frame stays) if the file cannot be read there.
   bool ReadFrame(std::int64_t index);
+  // Reads every frame's time into FrameTimes once; false if the file can no
+  // longer be read there or its end times changed since Load. A binary search
+  // of the file would read fewer, but one time out of order anywhere before
+  // the answer changes the scan's answer, and only all times show that.
   bool LoadFrameTimes();
   bool NearestFrame(double t, std::int64_t &index, double &time);
   double CurrentTime() const { return FrameBuffers[1 - FillIndex][0]; }

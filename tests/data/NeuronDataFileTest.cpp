@@ -389,6 +389,63 @@ TEST_F(ReaderTest, FrameSearchAgreesWithAScanOfTheTimes) {
   }
 }
 
+// Long runs take several reads of the times: short frames are picked out of
+// 1 MiB reads (65536 frames of one segment), frames over 16 KiB are read one
+// time at a time.
+TEST_F(ReaderTest, FrameSearchAgreesWithAScanInLongRuns) {
+  std::vector<double> sorted(150000);
+  for (std::size_t i = 0; i < sorted.size(); ++i)
+    sorted[i] = 0.5 * static_cast<double>(i);
+  // Equal times across the end of the first read.
+  sorted[65536] = sorted[65535];
+  std::vector<double> unsorted = sorted;
+  // Out of order at the start and at the end of the second read.
+  unsorted[65536] = 10.0;
+  unsorted[131071] = 70000.0;
+  std::vector<double> longFrames(40);
+  for (std::size_t i = 1; i + 1 < longFrames.size(); ++i)
+    longFrames[i] = static_cast<double>((i * 7) % 40);
+  longFrames.back() = 40.0;
+
+  const struct {
+    std::vector<double> Times;
+    int Segments;
+  } runs[] = {{sorted, 1}, {unsorted, 1}, {longFrames, 2100}};
+  std::mt19937 random(3);
+  for (const auto &run : runs) {
+    TRawDataFile file;
+    file.Sections[0].SegmentCount = run.Segments;
+    Load(file, run.Times);
+    ASSERT_EQ(Data.GetFrameCount(), static_cast<std::int64_t>(run.Times.size()));
+    std::vector<double> ts{0.25,    32767.5, 9.9,     10.0,    10.1,    32767.75, 32768.0,
+                           32768.1, 65535.5, 65535.6, 69999.9, 70000.0, 70000.1};
+    std::uniform_real_distribution<double> anyTime(-1.0, run.Times.back() + 1.0);
+    for (int k = 0; k < 200; ++k)
+      ts.push_back(anyTime(random));
+    for (double t : ts) {
+      const std::size_t expected = ScanNearest(run.Times, t);
+      EXPECT_EQ(Data.FindNearestFrameTime(t), run.Times[expected]) << "t = " << t;
+      EXPECT_EQ(Data.SeekFrame(t), run.Times[expected]) << "t = " << t;
+      EXPECT_EQ(CurrentValue(0), 1000.0 * static_cast<double>(expected)) << "t = " << t;
+    }
+  }
+}
+
+TEST_F(ReaderTest, FrameSearchFailsWhenTheFileShrankSinceLoad) {
+  TRawDataFile file;
+  file.Frames = FramesAt({0.0, 1.0, 2.0, 3.0}, 1);
+  const std::string path = Write(file.Bytes());
+  Data.Load(path);
+  ASSERT_EQ(Data.GetFrameCount(), 4);
+  EXPECT_EQ(Data.StepForward(0), 1.0);
+  fs::resize_file(path, fs::file_size(path) - 20);
+  EXPECT_EQ(Data.FindNearestFrameTime(1.9), -1.0);
+  EXPECT_EQ(Data.SeekFrame(1.9), -1.0);
+  EXPECT_EQ(CurrentValue(0), 1000.0);
+  // The ends still answer without the table.
+  EXPECT_EQ(Data.SeekFrame(-1.0), 0.0);
+}
+
 TEST_F(ReaderTest, StepsStopAtBothEnds) {
   Load(TRawDataFile{}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
   EXPECT_EQ(Data.StepBack(0), -1.0);
