@@ -13,7 +13,6 @@
 #include <QDialog>
 #include <QEvent>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QFocusEvent>
 #include <QFont>
 #include <QKeyEvent>
@@ -583,8 +582,10 @@ void TDataControlForm::FramesDelayTrackBarChange(int position) {
 
 void TDataControlForm::LoadPaletteBitBtnClick() {
   const std::string &extension = Settings.Palette.FileExtension;
-  QString directory = QFileInfo(QString::fromStdString(Settings.Palette.File)).path();
-  if (Settings.Palette.File.empty())
+  // The directory part of the palette setting, up to and with its last "/".
+  const QString palette = QString::fromStdString(Settings.Palette.File);
+  QString directory = palette.left(palette.lastIndexOf(QLatin1Char('/')) + 1);
+  if (directory.isEmpty())
     directory = QCoreApplication::applicationDirPath();
   QFileDialog dialog(this, QString(), directory,
                      QStringLiteral("Neuron palette (*.%1);;All files (*)")

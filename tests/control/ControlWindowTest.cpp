@@ -351,6 +351,23 @@ TEST_F(ControlWindowTest, LoadPaletteRecoloursTheCurrentFrame) {
   EXPECT_EQ(shownFilters, QStringList({"Neuron palette (*.ncm)", "All files (*)"}));
   EXPECT_EQ(TOptions::Instance().Palette.File, palette.toStdString());
   EXPECT_EQ(Form->Palette().GetColorCount(), 1);
+
+  // A setting without a directory starts in the program's; cancelling changes nothing.
+  TOptions::Instance().Palette.File = "bare.ncm";
+  QObject::disconnect(&answer, nullptr, nullptr, nullptr);
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+    if (!dialog)
+      return;
+    answer.stop();
+    shownDirectory = dialog->directory().absolutePath();
+    QMetaObject::invokeMethod(dialog, "reject");
+  });
+  answer.start(10);
+  QTest::mouseClick(Child<QPushButton>("LoadPaletteBitBtn"), Qt::LeftButton);
+  EXPECT_EQ(shownDirectory, QDir(QCoreApplication::applicationDirPath()).absolutePath());
+  EXPECT_EQ(TOptions::Instance().Palette.File, "bare.ncm");
+  EXPECT_EQ(Form->Palette().GetColorCount(), 1);
   TNeuronDataFile &data = Form->Data();
   std::lock_guard<std::mutex> lock(data.GetFrameLock());
   const float *colors = data.GetCurrentColors();
