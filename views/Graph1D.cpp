@@ -7,7 +7,8 @@ void TGraph1D::BeginStrip() {
 }
 
 void TGraph1D::Add(double x, double y, const float *color) {
-  VertexList.push_back({x, y, color[0], color[1], color[2]});
+  VertexList.push_back(
+      {static_cast<float>(x), static_cast<float>(y), color[0], color[1], color[2]});
 }
 
 void TGraph1D::EndStrip() {

@@ -5,10 +5,11 @@
 
 class TNeuronDataFile;
 
-// One vertex of the 1D graph: distance, value and the colour there.
+// One vertex of the 1D graph: distance, value and the colour there. Single
+// precision, as OpenGL draws them, so that the vertices go to it unconverted.
 struct TGraph1DVertex {
-  double X = 0.0;
-  double Y = 0.0;
+  float X = 0.0f;
+  float Y = 0.0f;
   float R = 0.0f;
   float G = 0.0f;
   float B = 0.0f;

@@ -73,14 +73,17 @@ void TOpenGLThread1D::DrawGraph() {
   Graph.Build(*Data, values, colors);
   glLineWidth(GraphicLineWidth);
   const std::vector<TGraph1DVertex> &vertices = Graph.Vertices();
-  for (const TGraph1DStrip &strip : Graph.Strips()) {
-    glBegin(GL_LINE_STRIP);
-    for (std::int32_t i = strip.First; i < strip.First + strip.Count; ++i) {
-      const TGraph1DVertex &vertex = vertices[static_cast<size_t>(i)];
-      glColor3f(vertex.R, vertex.G, vertex.B);
-      glVertex2d(vertex.X, vertex.Y);
-    }
-    glEnd();
+  if (!vertices.empty()) {
+    // Client-side arrays (OpenGL 1.1): the same strips as glBegin/glEnd, without
+    // two calls per vertex.
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glVertexPointer(2, GL_FLOAT, sizeof(TGraph1DVertex), &vertices[0].X);
+    glColorPointer(3, GL_FLOAT, sizeof(TGraph1DVertex), &vertices[0].R);
+    for (const TGraph1DStrip &strip : Graph.Strips())
+      glDrawArrays(GL_LINE_STRIP, strip.First, strip.Count);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
   }
   SetLastDrawnTime(time);
 }
