@@ -32,10 +32,10 @@ public:
       return;
     const TSampleNeuron::TShape shape{
         .Sections = segments / 50, .Trunks = 8, .Segments = segments, .Points = 2 * segments};
-    Data.Load(TBenchInputs::Get(shape, 8, 0.5));
+    Data.Load(TBenchInputs::Get(shape, 40, 0.25));
     Palette.SetRange(-80.0, 40.0);
     Data.SetPalette(&Palette);
-    Data.SeekFrame(2.5);
+    Data.SeekFrame(5.0);
   }
 
   const TNeuronDataFile &GetViewData() const override { return Data; }

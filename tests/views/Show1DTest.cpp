@@ -6,7 +6,9 @@
 #include "views/Show1DThread.h"
 
 #include <QDir>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -273,6 +275,17 @@ TEST_F(Show1D, StoppingTheThreadOfAHiddenWindowEndsIt) {
   Form->StopRenderThread();
   EXPECT_EQ(Form->RenderThread(), nullptr);
   Form->StopRenderThread();
+}
+
+TEST_F(Show1D, AWindowCanBeDestroyedFromInsideAModalBox) {
+  Open({StraightSection("soma", -1, 50, 1)}, {{0.0, -10.0}});
+  QMessageBox box(QMessageBox::Information, "Box", "open while the window goes");
+  QTimer::singleShot(50, [&] {
+    Form.reset();
+    box.done(QMessageBox::Ok);
+  });
+  box.exec();
+  EXPECT_EQ(Form, nullptr);
 }
 
 // Creating and destroying windows with their threads in every state must
