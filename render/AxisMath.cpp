@@ -70,9 +70,9 @@ std::string GeneralNumberText(double value) {
   return FormatNumber("%.15g", value);
 }
 
-TAxesLayout LayoutAxes(const TAxesSpec &spec, const TViewGeometry &geometry,
+TAxesLayout LayoutAxes(const TAxesRequest &request, const TViewGeometry &geometry,
                        const TTextWidth &textWidth, int textHeight) {
-  const TDataWindow &w = spec.Window;
+  const TDataWindow &w = request.Window;
   TAxesLayout layout;
   const double y0 = (w.YMin > 0.0 || w.YMax < 0.0) ? w.YMin : 0.0;
   const double x0 = (w.XMin > 0.0 || w.XMax < 0.0) ? w.XMin : 0.0;
@@ -81,11 +81,11 @@ TAxesLayout LayoutAxes(const TAxesSpec &spec, const TViewGeometry &geometry,
   layout.XAxis = {w.XMin, y0, w.XMax, y0};
   const int xRoom =
       std::max(textWidth(FormatNumber("%.0f", w.XMin)), textWidth(FormatNumber("%.0f", w.XMax))) +
-      spec.XLabelSpacing;
+      request.XLabelSpacing;
   layout.XStep = AxisStep(w.XMin, w.XMax, geometry.XPixels(std::fabs(w.XMax - w.XMin)), xRoom);
-  const double tickHeight = geometry.YUnits(spec.TickLength);
-  const double xLabelBaseline = y0 - geometry.YUnits(h + spec.XLabelGap);
-  for (double x : TickPositions(spec.XTickStart, layout.XStep, spec.XTickStart, w.XMax)) {
+  const double tickHeight = geometry.YUnits(request.TickLength);
+  const double xLabelBaseline = y0 - geometry.YUnits(h + request.XLabelGap);
+  for (double x : TickPositions(request.XTickStart, layout.XStep, request.XTickStart, w.XMax)) {
     layout.XTicks.push_back({x, y0, x, y0 + tickHeight});
     std::string text = FormatNumber("%.0f", x);
     const double left = x - geometry.XUnits(textWidth(text)) / 2.0;
@@ -94,13 +94,13 @@ TAxesLayout LayoutAxes(const TAxesSpec &spec, const TViewGeometry &geometry,
 
   layout.YAxis = {x0, w.YMin, x0, w.YMax};
   layout.YStep = AxisStep(w.YMin, w.YMax, geometry.YPixels(std::fabs(w.YMax - w.YMin)),
-                          textHeight + spec.YLabelSpacing);
-  const double tickWidth = geometry.XUnits(spec.TickLength);
+                          textHeight + request.YLabelSpacing);
+  const double tickWidth = geometry.XUnits(request.TickLength);
   const char *yFormat = layout.YStep < 1.0 ? "%.3f" : "%.0f";
   for (double y : TickPositions(0.0, layout.YStep, w.YMin, w.YMax)) {
     layout.YTicks.push_back({x0, y, x0 + tickWidth, y});
     std::string text = FormatNumber(yFormat, y);
-    const double left = x0 - geometry.XUnits(textWidth(text) + spec.YLabelGap);
+    const double left = x0 - geometry.XUnits(textWidth(text) + request.YLabelGap);
     layout.YLabels.push_back({std::move(text), left, y - geometry.YUnits(h) / 2.0});
   }
   return layout;

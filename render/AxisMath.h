@@ -25,7 +25,7 @@ std::vector<double> TickPositions(double start, double step, double low, double 
 using TTextWidth = std::function<int(const std::string &text)>;
 
 // What the axes of a graph show and how their labels are spaced (pixels).
-struct TAxesSpec {
+struct TAxesRequest {
   TDataWindow Window;
   // First tick of the horizontal axis: 0 for distances, the time minimum for time.
   double XTickStart = 0.0;
@@ -66,7 +66,7 @@ struct TAxesLayout {
 // stands for the label height when labels are placed; textHeight (the font's line
 // height) is the room a value label needs. The number of labels follows from the
 // pixel extents of the geometry and the text widths.
-TAxesLayout LayoutAxes(const TAxesSpec &spec, const TViewGeometry &geometry,
+TAxesLayout LayoutAxes(const TAxesRequest &request, const TViewGeometry &geometry,
                        const TTextWidth &textWidth, int textHeight);
 
 // The number written as the shortest general decimal form with up to 15

@@ -43,11 +43,11 @@ TMargins TOpenGLThread1D::ComputeMargins() const {
 }
 
 TAxesLayout TOpenGLThread1D::LayoutCurrentAxes() const {
-  TAxesSpec spec;
-  spec.Window = Window;
-  spec.XTickStart = 0.0;
+  TAxesRequest request;
+  request.Window = Window;
+  request.XTickStart = 0.0;
   return LayoutAxes(
-      spec, Geometry, [this](const std::string &text) { return Font.TextWidth(text); },
+      request, Geometry, [this](const std::string &text) { return Font.TextWidth(text); },
       Font.TextHeight());
 }
 

@@ -97,9 +97,9 @@ int FixedWidth(const std::string &text) {
 TAxesLayout Layout(const TDataWindow &window, int width = 400, int height = 300) {
   TViewGeometry geometry;
   geometry.Fit(window, {50, 30, 30, 30}, 0, 0, width, height);
-  TAxesSpec spec;
-  spec.Window = window;
-  return LayoutAxes(spec, geometry, FixedWidth, 12);
+  TAxesRequest request;
+  request.Window = window;
+  return LayoutAxes(request, geometry, FixedWidth, 12);
 }
 
 std::vector<std::string> Texts(const std::vector<TAxisLabel> &labels) {
@@ -156,9 +156,9 @@ TEST(LayoutAxes, LabelsSitUnderAndLeftOfTheirTicks) {
   TViewGeometry geometry;
   const TDataWindow window{0.0, 100.0, -80.0, 40.0};
   geometry.Fit(window, {50, 30, 30, 30}, 0, 0, 400, 300);
-  TAxesSpec spec;
-  spec.Window = window;
-  const TAxesLayout layout = LayoutAxes(spec, geometry, FixedWidth, 12);
+  TAxesRequest request;
+  request.Window = window;
+  const TAxesLayout layout = LayoutAxes(request, geometry, FixedWidth, 12);
 
   // "50" is 12 pixels wide, centred on its tick; its baseline lies the width
   // of "0" plus the gap below the axis.
