@@ -393,7 +393,8 @@ double TDataControlForm::CurrentFrameTime() const {
 
 bool TDataControlForm::VisibleViewsReady(double shownTime) const {
   const double frameTime = CurrentFrameTime();
-  if (Form1D_ && Form1D_->isVisible() &&
+  // A minimised window is not painted, so it could never catch up: it takes no part.
+  if (Form1D_ && Form1D_->isVisible() && !Form1D_->isMinimized() &&
       !IsViewReady(Form1D_->GetLastDrawnTime(), shownTime, frameTime, TimeTolerance))
     return false;
   return true;
