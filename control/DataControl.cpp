@@ -541,31 +541,38 @@ void TDataControlForm::TimeCurrentEditExit() {
   CurrentTime_ = SnapTime(Data_->SeekFrame(CurrentTime_));
 }
 
-void TDataControlForm::SkipFramesEditExit() {
-  const std::string text = SkipFramesEdit->text().toStdString();
+std::optional<uint32_t> TDataControlForm::ReadIntegerBox(QLineEdit *box, uint32_t min,
+                                                         uint32_t max) {
+  const std::string text = box->text().toStdString();
   const std::optional<int32_t> number = ParseInteger(text);
   if (!number) {
-    ShowInputError(SkipFramesEdit, QString::fromStdString(InvalidIntegerMessage(text)));
-    return;
+    ShowInputError(box, QString::fromStdString(InvalidIntegerMessage(text)));
+    return std::nullopt;
   }
+  const uint32_t value = ClampUnsigned(*number, min, max);
+  box->setText(QString::number(value));
+  return value;
+}
+
+void TDataControlForm::SkipFramesEditExit() {
   const TOptions::TControlPanelSettings &panel = Settings.ControlPanel;
-  SkipFrames_ = ClampUnsigned(*number, panel.SkipFramesMin, panel.SkipFramesMax);
-  SkipFramesEdit->setText(QString::number(SkipFrames_));
+  const std::optional<uint32_t> value =
+      ReadIntegerBox(SkipFramesEdit, panel.SkipFramesMin, panel.SkipFramesMax);
+  if (!value)
+    return;
+  SkipFrames_ = *value;
   // The up-down counts on from the number in its box.
   const QSignalBlocker blocker(SkipFramesUpDown);
   SkipFramesUpDown->setValue(ToInt(std::min<uint32_t>(SkipFrames_, UpDownLimit)));
 }
 
 void TDataControlForm::FramesDelayEditExit() {
-  const std::string text = FramesDelayEdit->text().toStdString();
-  const std::optional<int32_t> number = ParseInteger(text);
-  if (!number) {
-    ShowInputError(FramesDelayEdit, QString::fromStdString(InvalidIntegerMessage(text)));
-    return;
-  }
   const TOptions::TControlPanelSettings &panel = Settings.ControlPanel;
-  FramesDelay_ = ClampUnsigned(*number, panel.FramesDelayMin, panel.FramesDelayMax);
-  FramesDelayEdit->setText(QString::number(FramesDelay_));
+  const std::optional<uint32_t> value =
+      ReadIntegerBox(FramesDelayEdit, panel.FramesDelayMin, panel.FramesDelayMax);
+  if (!value)
+    return;
+  FramesDelay_ = *value;
   const QSignalBlocker blocker(FramesDelayTrackBar);
   FramesDelayTrackBar->setValue(ToInt(FramesDelay_));
 }

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -95,6 +96,9 @@ private:
   void ShowInputError(QLineEdit *box, const QString &text);
   // Applies a check's outcome to its box; true when the field is to change.
   bool AcceptInput(QLineEdit *box, const TScaleInput &input);
+  // Reads an integer box, clamps it to min..max as unsigned and shows the result;
+  // reports a text that is no integer and gives nothing.
+  std::optional<uint32_t> ReadIntegerBox(QLineEdit *box, uint32_t min, uint32_t max);
   // Shows a time in the current-time box.
   void ShowCurrentTime(double time);
   // The data's own time of its current frame; -1.0 without a model.
