@@ -1,24 +1,16 @@
 #include "data/DataToColor.h"
 
+#include "data/CStream.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 static_assert(sizeof(TColor3f) == 3 * sizeof(float), "colour buffers hold three floats per value");
 
 namespace {
-
-struct TFileCloser {
-  void operator()(std::FILE *f) const { std::fclose(f); }
-};
-using TFilePtr = std::unique_ptr<std::FILE, TFileCloser>;
-
-bool IsBlank(int c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 // Any magnitude above this is out of range for a component; saturating keeps
 // long digit runs from overflowing.

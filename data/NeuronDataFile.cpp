@@ -42,10 +42,6 @@ struct TFormatError {
   throw TFormatError{kind};
 }
 
-bool IsBlank(int c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // The kept points of one section and their path lengths from its first point.
 struct TCleanPoints {
   std::vector<TPoint3Dd> Points;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/CStream.h"
 #include "data/DataFileHeader.h"
 #include "data/DataFileSectionInfo.h"
 
@@ -156,9 +157,6 @@ public:
   void RecolorCurrentFrame();
 
 private:
-  struct TFileCloser {
-    void operator()(std::FILE *f) const { std::fclose(f); }
-  };
   class TReader;
 
   void ReadModel();
@@ -178,7 +176,7 @@ private:
   double CurrentTime() const { return FrameBuffers[1 - FillIndex][0]; }
 
   std::string FileName;
-  std::unique_ptr<std::FILE, TFileCloser> DataFile;
+  TFilePtr DataFile;
   const TDataToColor *Palette = nullptr;
   TDataFileError LoadError = TDataFileError::None;
 

@@ -16,10 +16,6 @@ constexpr size_t MaxWordLength = 255;
 // The reader takes a line of at most 255 characters including its line feed.
 constexpr size_t MaxDescriptionLength = 254;
 
-bool IsBlank(unsigned char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 bool IsWord(const std::string &word) {
   if (word.empty() || word.size() > MaxWordLength)
     return false;

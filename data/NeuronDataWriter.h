@@ -1,8 +1,9 @@
 #pragma once
 
+#include "data/CStream.h"
+
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -95,15 +96,11 @@ public:
   static double AfterWord(double v);
 
 private:
-  struct TFileCloser {
-    void operator()(std::FILE *f) const { std::fclose(f); }
-  };
-
   bool Fail(const std::string &message);
   bool WriteDoubles(const double *values, size_t count);
   bool WriteText(const std::string &text);
 
-  std::unique_ptr<std::FILE, TFileCloser> File;
+  TFilePtr File;
   std::string Error;
   std::int64_t RangeOffset = 0;
   int SegmentCount = 0;

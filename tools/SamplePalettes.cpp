@@ -1,8 +1,9 @@
 #include "tools/SamplePalettes.h"
 
+#include "data/CStream.h"
+
 #include <cmath>
 #include <cstdio>
-#include <memory>
 
 namespace {
 
@@ -44,10 +45,6 @@ const std::vector<TMap> &Maps() {
   return maps;
 }
 
-struct TFileCloser {
-  void operator()(std::FILE *f) const { std::fclose(f); }
-};
-
 } // namespace
 
 std::vector<std::string> SamplePaletteNames() {
@@ -71,7 +68,7 @@ bool WriteSamplePalette(const std::string &name, int count, const std::string &f
     error = "a palette needs 2 to 4096 colours";
     return false;
   }
-  std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(fileName.c_str(), "w"));
+  TFilePtr file(std::fopen(fileName.c_str(), "w"));
   if (!file) {
     error = "cannot create " + fileName;
     return false;
