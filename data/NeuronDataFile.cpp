@@ -434,16 +434,23 @@ bool TNeuronDataFile::ReadFrameTime(std::int64_t index, double &time) {
 }
 
 bool TNeuronDataFile::ReadFrame(std::int64_t index) {
-  std::lock_guard lock(FrameLock);
   std::vector<double> &frame = FrameBuffers[FillIndex];
   if (fseeko(DataFile.get(), FramesStart + index * FrameSize, SEEK_SET) != 0 ||
       std::fread(frame.data(), sizeof(double), frame.size(), DataFile.get()) != frame.size())
     return false;
-  if (Palette)
-    Palette->MapValues(frame.data() + 1, ColorBuffers[FillIndex].data(), Header.SegmentCount);
-  FillIndex = 1 - FillIndex;
+  ShowFillBuffers();
   CurrentFrameIndex = index;
   return true;
+}
+
+void TNeuronDataFile::ShowFillBuffers() {
+  // The views read only the current buffers, so the fill buffers are written
+  // without the lock; it guards the switch alone.
+  if (Palette)
+    Palette->MapValues(FrameBuffers[FillIndex].data() + 1, ColorBuffers[FillIndex].data(),
+                       Header.SegmentCount);
+  std::lock_guard lock(FrameLock);
+  FillIndex = 1 - FillIndex;
 }
 
 bool TNeuronDataFile::LoadFrameTimes() {
@@ -540,13 +547,10 @@ double TNeuronDataFile::StepBack(int skip) {
 void TNeuronDataFile::RecolorCurrentFrame() {
   if (!Palette || FileName.empty())
     return;
-  std::lock_guard lock(FrameLock);
   // Colour a copy in the other buffers and switch to it, so that a view still
   // drawing the current colours never sees them half rewritten.
   FrameBuffers[FillIndex] = FrameBuffers[1 - FillIndex];
-  Palette->MapValues(FrameBuffers[FillIndex].data() + 1, ColorBuffers[FillIndex].data(),
-                     Header.SegmentCount);
-  FillIndex = 1 - FillIndex;
+  ShowFillBuffers();
 }
 
 std::string TNeuronDataFile::GetTimeUnit() const {

@@ -54,7 +54,7 @@ enum class TDataFileError {
 // points into segments, builds the item and segment indices and reads the
 // first frame; the file stays open for the frames. Two frame buffers and two
 // colour buffers let the views draw the current frame while the next one is
-// read; the frame lock guards them and the fill index.
+// read; the frame lock guards the switch between them (the fill index).
 //
 // Frames are read only on the GUI thread. The views take GetFrameLock(), fetch
 // GetCurrentFrame() and GetCurrentColors(), release the lock and draw.
@@ -167,6 +167,8 @@ private:
   // Reads frame index into the fill buffers and makes it current; false (the
   // current frame stays) if the file cannot be read there.
   bool ReadFrame(std::int64_t index);
+  // Colours the fill frame with the palette, if any, and makes it current.
+  void ShowFillBuffers();
   // Reads every frame's time into FrameTimes once; false if the file can no
   // longer be read there or its end times changed since Load. A binary search
   // of the file would read fewer, but one time out of order anywhere before
