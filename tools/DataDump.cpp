@@ -55,41 +55,51 @@ void PrintKey(const char *key, bool first = false) {
   std::printf(first ? "\"%s\":" : ",\n\"%s\":", key);
 }
 
+// A member of an object after its first; whole numbers print without a point.
+void PrintField(const char *key, double value) {
+  std::printf(",\"%s\":", key);
+  PrintNumber(value);
+}
+
+void PrintField(const char *key, const std::string &text) {
+  std::printf(",\"%s\":", key);
+  PrintString(text);
+}
+
+template <typename T> void PrintField(const char *key, const std::vector<T> &values) {
+  std::printf(",\"%s\":", key);
+  PrintArray(values);
+}
+
 void PrintHeader(const TNeuronDataFile &data) {
   const TDataFileHeader &h = data.GetHeader();
   PrintKey("header");
   std::fputs("{\"Signature\":", stdout);
   PrintString(h.Signature);
-  std::fputs(",\"Reserved1\":", stdout);
-  PrintNumber(h.Reserved1);
-  std::fputs(",\"Description\":", stdout);
-  PrintString(h.Description);
-  std::printf(",\"SectionCount\":%d,\"SegmentCount\":%d,\"Reserved2\":", h.SectionCount,
-              h.SegmentCount);
-  PrintNumber(h.Reserved2);
-  std::fputs(",\"TimeUnitFactor\":", stdout);
-  PrintNumber(h.TimeUnitFactor);
-  std::fputs(",\"VariableUnit\":", stdout);
-  PrintString(h.VariableUnit);
-  std::fputs(",\"VariableMin\":", stdout);
-  PrintNumber(h.VariableMin);
-  std::fputs(",\"VariableMax\":", stdout);
-  PrintNumber(h.VariableMax);
+  PrintField("Reserved1", h.Reserved1);
+  PrintField("Description", h.Description);
+  PrintField("SectionCount", h.SectionCount);
+  PrintField("SegmentCount", h.SegmentCount);
+  PrintField("Reserved2", h.Reserved2);
+  PrintField("TimeUnitFactor", h.TimeUnitFactor);
+  PrintField("VariableUnit", h.VariableUnit);
+  PrintField("VariableMin", h.VariableMin);
+  PrintField("VariableMax", h.VariableMax);
   std::putchar('}');
 }
 
 void PrintSection(const TDataFileSectionInfo &s) {
   std::fputs("{\"Name\":", stdout);
   PrintString(s.Name);
-  std::printf(",\"Parent\":%d,\"ChildCount\":%d,\"Children\":", s.Parent, s.ChildCount);
-  PrintArray(s.Children);
-  std::fputs(",\"Length\":", stdout);
-  PrintNumber(s.Length);
-  std::fputs(",\"StartDistance\":", stdout);
-  PrintNumber(s.StartDistance);
-  std::printf(",\"LeafIndex\":%d,\"SegmentCount\":%d,\"PointCount\":%d,\"SegmentFirstPoint\":",
-              s.LeafIndex, s.SegmentCount, s.PointCount);
-  PrintArray(s.SegmentFirstPoint);
+  PrintField("Parent", s.Parent);
+  PrintField("ChildCount", s.ChildCount);
+  PrintField("Children", s.Children);
+  PrintField("Length", s.Length);
+  PrintField("StartDistance", s.StartDistance);
+  PrintField("LeafIndex", s.LeafIndex);
+  PrintField("SegmentCount", s.SegmentCount);
+  PrintField("PointCount", s.PointCount);
+  PrintField("SegmentFirstPoint", s.SegmentFirstPoint);
   std::fputs(",\"Points\":[", stdout);
   for (size_t i = 0; i < s.Points.size(); ++i) {
     std::fputs(i > 0 ? ",[" : "[", stdout);
