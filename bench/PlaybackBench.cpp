@@ -9,7 +9,7 @@
 #include "views/Show1D.h"
 #include "views/Show1DThread.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -70,13 +70,3 @@ BENCHMARK(PlaybackRate)
     ->UseRealTime();
 
 } // namespace
-
-int main(int argc, char **argv) {
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv))
-    return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

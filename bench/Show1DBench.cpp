@@ -12,7 +12,7 @@
 #include "views/Show1DThread.h"
 #include "views/ViewContext.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTest>
 
@@ -167,13 +167,3 @@ void PassRate1D(benchmark::State &state) {
 BENCHMARK(PassRate1D)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
-
-int main(int argc, char **argv) {
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv))
-    return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

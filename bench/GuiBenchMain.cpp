@@ -1,0 +1,16 @@
+// The main of the benchmarks that need widgets: a QApplication around the
+// benchmark run.
+
+#include <QApplication>
+
+#include <benchmark/benchmark.h>
+
+int main(int argc, char **argv) {
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
