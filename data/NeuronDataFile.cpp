@@ -306,8 +306,6 @@ void TNeuronDataFile::ReadSection(TReader &in, std::int32_t k, std::int64_t &seg
     if (static_cast<std::int32_t>(parent.Children.size()) < parent.ChildCount)
       parent.Children.push_back(k);
   }
-  if (s.Parent <= 0)
-    ++ItemCount;
   s.ChildCount = in.Count();
   if (s.ChildCount > Header.SectionCount - 1 - k)
     Reject(TDataFileError::CountBeyondFile);
@@ -374,15 +372,15 @@ void TNeuronDataFile::BuildIndices() {
   for (TDataFileSectionInfo &s : Sections)
     s.ChildCount = static_cast<std::int32_t>(s.Children.size());
 
-  ItemChecked = std::make_unique<std::atomic<std::uint8_t>[]>(static_cast<std::size_t>(ItemCount));
-  for (std::int32_t i = 0; i < ItemCount; ++i)
-    ItemChecked[static_cast<std::size_t>(i)].store(1);
-
-  ItemFirstSection.reserve(static_cast<std::size_t>(ItemCount) + 1);
   for (std::int32_t k = 0; k < Header.SectionCount; ++k)
     if (Sections[static_cast<std::size_t>(k)].Parent <= 0)
       ItemFirstSection.push_back(k);
+  ItemCount = static_cast<std::int32_t>(ItemFirstSection.size());
   ItemFirstSection.push_back(Header.SectionCount);
+
+  ItemChecked = std::make_unique<std::atomic<std::uint8_t>[]>(static_cast<std::size_t>(ItemCount));
+  for (std::int32_t i = 0; i < ItemCount; ++i)
+    ItemChecked[static_cast<std::size_t>(i)].store(1);
 
   SectionFirstSegment.resize(static_cast<std::size_t>(Header.SectionCount) + 1);
   SectionFirstSegment[0] = 0;
