@@ -48,12 +48,17 @@ ExportSummary = namedtuple(
 )
 
 
+def _utf8_prefix(text, size):
+    """The UTF-8 bytes of `text`, cut to at most `size` without splitting a
+    character."""
+    return text.encode()[:size].decode(errors="ignore").encode()
+
+
 def word(text):
     """The bytes of `text` as a word of the file: white space becomes '_', NUL
     is dropped, the result is cut to 255 bytes. Raises ValueError if nothing
     is left."""
-    text = "".join("_" if c.isspace() else c for c in text if c != "\0")
-    data = text.encode()[:MAX_WORD].decode(errors="ignore").encode()
+    data = _utf8_prefix("".join("_" if c.isspace() else c for c in text if c != "\0"), MAX_WORD)
     if not data:
         raise ValueError("a name or unit of the data file must not be empty")
     return data
@@ -63,7 +68,7 @@ def description_line(text):
     """The bytes of `text` as the one-line description: line breaks and other
     control characters become spaces, the result is cut to 254 bytes."""
     text = "".join(" " if ord(c) < 32 or c == "\x7f" else c for c in text)
-    return text.encode()[:MAX_DESCRIPTION].decode(errors="ignore").encode()
+    return _utf8_prefix(text, MAX_DESCRIPTION)
 
 
 def after_word(value):
@@ -202,10 +207,11 @@ def _normalized(a):
 def _place(points, fraction):
     """Point and outward direction at `fraction` of the path along `points`."""
     lengths = [math.dist(points[i][:3], points[i + 1][:3]) for i in range(len(points) - 1)]
-    if sum(lengths) <= 0:
+    total = sum(lengths)
+    if total <= 0:
         return tuple(points[0][:3]), (1.0, 0.0, 0.0)
     last = max(i for i, length in enumerate(lengths) if length > 0)
-    left = fraction * sum(lengths)
+    left = fraction * total
     for i, length in enumerate(lengths):
         if length > 0 and (left <= length or i == last):
             a, b = points[i][:3], points[i + 1][:3]
