@@ -1,12 +1,9 @@
 #pragma once
 
 #include "render/AxisMath.h"
-
-#include <array>
+#include "render/Rgb.h"
 
 class TGlyphFont;
-
-using TRgb = std::array<float, 3>;
 
 // Draws laid-out axes in the current projection: the horizontal axis, its ticks
 // and labels in xColor, then the vertical ones in yColor, lines lineWidth wide,

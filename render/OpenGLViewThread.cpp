@@ -1,6 +1,7 @@
 #include "render/OpenGLViewThread.h"
 
 #include "render/GraphicForm.h"
+#include "render/Rgb.h"
 
 #include <GL/glu.h>
 #include <qopengl.h>
@@ -19,9 +20,8 @@ TOpenGLViewThread::~TOpenGLViewThread() {
 }
 
 void TOpenGLViewThread::SetClearColorFromColor(const QColor &color, float alpha) {
-  SetClearColor(static_cast<float>(color.red()) / 255.0f,
-                static_cast<float>(color.green()) / 255.0f,
-                static_cast<float>(color.blue()) / 255.0f, alpha);
+  const TRgb rgb = ToRgb(color);
+  SetClearColor(rgb[0], rgb[1], rgb[2], alpha);
 }
 
 void TOpenGLViewThread::SetClearColor(float red, float green, float blue, float alpha) {

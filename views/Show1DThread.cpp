@@ -12,11 +12,6 @@ namespace {
 constexpr int LabelFontSize = 10;
 constexpr int AxisMargin = 30;
 
-TRgb ToRgb(const QColor &color) {
-  return {static_cast<float>(color.red()) / 255.0f, static_cast<float>(color.green()) / 255.0f,
-          static_cast<float>(color.blue()) / 255.0f};
-}
-
 } // namespace
 
 TOpenGLThread1D::TOpenGLThread1D(TGraphicForm &owner, int sleepPeriodMs)
