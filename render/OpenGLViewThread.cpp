@@ -74,6 +74,7 @@ void TOpenGLViewThread::Execute() {
 void TOpenGLViewThread::ProjectionSetup() {
   Geometry.Fit(Window, ComputeMargins(), DisplayPanel.x(), DisplayPanel.y(), DisplayPanel.width(),
                DisplayPanel.height());
+  ProjectionChanged();
 }
 
 void TOpenGLViewThread::DrawFrame() {

@@ -62,6 +62,10 @@ protected:
   virtual TMargins ComputeMargins() const = 0;
   // Draws the layers with the projection set and the colour buffer cleared.
   virtual void DrawLayers() = 0;
+  // Called after every projection setup, the only place where the data window
+  // and the view extents change: a view lays out here what depends on them
+  // alone, instead of in every frame (GUI thread).
+  virtual void ProjectionChanged() {}
 
   // Fits the view extents to the panel and the data window (GUI thread).
   void ProjectionSetup();

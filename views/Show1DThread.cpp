@@ -16,7 +16,7 @@ constexpr int AxisMargin = 30;
 
 TOpenGLThread1D::TOpenGLThread1D(TGraphicForm &owner, int sleepPeriodMs)
     : TOpenGLViewThread(owner, {0.0, 100.0, -80.0, 40.0}, sleepPeriodMs),
-      Font(Panel().AddGlyphFont("Arial", LabelFontSize)) {}
+      Font(Panel().AddGlyphFont("Arial", LabelFontSize)), Axes(LayOutAxes()) {}
 
 TOpenGLThread1D::~TOpenGLThread1D() {
   TerminateAndWait();
@@ -37,7 +37,11 @@ TMargins TOpenGLThread1D::ComputeMargins() const {
   return {AxisMargin + widest, AxisMargin, AxisMargin, AxisMargin};
 }
 
-TAxesLayout TOpenGLThread1D::LayoutCurrentAxes() const {
+void TOpenGLThread1D::ProjectionChanged() {
+  Axes = LayOutAxes();
+}
+
+TAxesLayout TOpenGLThread1D::LayOutAxes() const {
   TAxesRequest request;
   request.Window = Window;
   request.XTickStart = 0.0;
@@ -47,7 +51,7 @@ TAxesLayout TOpenGLThread1D::LayoutCurrentAxes() const {
 }
 
 void TOpenGLThread1D::DrawLayers() {
-  DrawAxes(LayoutCurrentAxes(), XAxisColor, YAxisColor, AxisLineWidth, Font);
+  DrawAxes(Axes, XAxisColor, YAxisColor, AxisLineWidth, Font);
   if (Data != nullptr)
     DrawGraph();
 }

@@ -19,17 +19,15 @@ public:
   void SetAxisLineWidth(float width) { AxisLineWidth = width; }
   void SetGraphicLineWidth(float width) { GraphicLineWidth = width; }
 
-  // The axes as the next frame draws them (GUI thread).
-  TAxesLayout LayoutCurrentAxes() const;
-  const TGlyphFont &LabelFont() const { return Font; }
-
 protected:
   // A distance axis of length 0 or less (no item checked) keeps the old window.
   bool AcceptRanges(const TDataWindow &window) const override;
   TMargins ComputeMargins() const override;
   void DrawLayers() override;
+  void ProjectionChanged() override;
 
 private:
+  TAxesLayout LayOutAxes() const;
   void DrawGraph();
 
   TRgb XAxisColor{0.0f, 0.0f, 0.0f};
@@ -37,5 +35,7 @@ private:
   const TGlyphFont &Font;
   float AxisLineWidth = 1.0f;
   float GraphicLineWidth = 1.0f;
+  // The axes of the current data window and view extents.
+  TAxesLayout Axes;
   TGraph1D Graph;
 };
