@@ -41,6 +41,10 @@ QWidget *TGraphicForm::ClientArea() const {
   return PlainArea != nullptr ? PlainArea : static_cast<QWidget *>(OpenGLDisplayPanel);
 }
 
+double TGraphicForm::GetLastDrawnTime() const {
+  return Thread ? Thread->GetLastDrawnTime() : -1.0;
+}
+
 void TGraphicForm::SetPanelColor(const QColor &color) {
   QWidget *area = ClientArea();
   QPalette palette = area->palette();

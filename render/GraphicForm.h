@@ -33,6 +33,9 @@ public:
   void StopRenderThread();
 
   TOpenGLViewThread *RenderThread() const { return Thread.get(); }
+  // The time of the frame last drawn; -1.0 before the first and without a
+  // thread.
+  double GetLastDrawnTime() const;
   TOpenGLDisplayPanel *DisplayPanel() const { return OpenGLDisplayPanel; }
   // What the window shows in its client area: the panel, or the plain area.
   QWidget *ClientArea() const;

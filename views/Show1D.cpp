@@ -37,11 +37,6 @@ TOpenGLThread1D *TShow1DForm::RenderThread1D() const {
   return static_cast<TOpenGLThread1D *>(RenderThread());
 }
 
-double TShow1DForm::GetLastDrawnTime() const {
-  const TOpenGLThread1D *thread = RenderThread1D();
-  return thread != nullptr ? thread->GetLastDrawnTime() : -1.0;
-}
-
 void TShow1DForm::ReadVariableScale() {
   TryParseFloat(Context.GetVariableMinText(), ValueMin);
   TryParseFloat(Context.GetVariableMaxText(), ValueMax);

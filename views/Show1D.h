@@ -31,8 +31,6 @@ public:
   // to the thread; with no item checked the thread keeps its old ranges.
   void UpdateDistanceRange();
 
-  // The time of the frame last drawn, -1.0 before the first.
-  double GetLastDrawnTime() const;
   TOpenGLThread1D *RenderThread1D() const;
 
   double GetDistanceMax() const { return DistanceMax; }
