@@ -44,16 +44,14 @@ QLabel *MakeLabel(QWidget *parent, const char *name, int left, int top) {
   return label;
 }
 
-QLineEdit *MakeEdit(QWidget *parent, const char *name, int left, int top,
-                    int width) {
+QLineEdit *MakeEdit(QWidget *parent, const char *name, int left, int top, int width) {
   auto *edit = new QLineEdit(parent);
   edit->setObjectName(name);
   edit->setGeometry(left, top, width, 21);
   return edit;
 }
 
-QPushButton *MakeButton(QWidget *parent, const char *name, const char *caption,
-                        int left) {
+QPushButton *MakeButton(QWidget *parent, const char *name, const char *caption, int left) {
   auto *button = new QPushButton(QString::fromLatin1(caption), parent);
   button->setObjectName(name);
   button->setGeometry(left, 95, 45, 25);
@@ -61,9 +59,8 @@ QPushButton *MakeButton(QWidget *parent, const char *name, const char *caption,
   return button;
 }
 
-QPushButton *MakeImageButton(QWidget *parent, const char *name,
-                             QStyle::StandardPixmap icon, const char *hint,
-                             int left) {
+QPushButton *MakeImageButton(QWidget *parent, const char *name, QStyle::StandardPixmap icon,
+                             const char *hint, int left) {
   auto *button = new QPushButton(parent);
   button->setObjectName(name);
   button->setGeometry(left, 161, 25, 25);
@@ -103,24 +100,21 @@ void Present(QWidget &window) {
 // Shows a window opened for the file, creating it on the first call: named
 // after its kind and the Control Window's number, placed at its bounds.
 template <class TForm>
-void OpenWindow(std::unique_ptr<TForm> &window, TViewContext &context,
-                const char *baseName, int32_t number,
-                const TWindowSettings &bounds) {
+void OpenWindow(std::unique_ptr<TForm> &window, TViewContext &context, const char *baseName,
+                int32_t number, const TWindowSettings &bounds) {
   if (window) {
     Present(*window);
     return;
   }
   window = std::make_unique<TForm>(context);
-  window->setObjectName(QString::fromLatin1(baseName) +
-                        QString::number(number));
+  window->setObjectName(QString::fromLatin1(baseName) + QString::number(number));
   PlaceWindow(*window, bounds);
   window->show();
 }
 
 // Writes a window's bounds into its settings and destroys it; a graphic
 // window's destructor first ends its rendering thread.
-template <class TForm>
-void CloseWindow(std::unique_ptr<TForm> &window, TWindowSettings &bounds) {
+template <class TForm> void CloseWindow(std::unique_ptr<TForm> &window, TWindowSettings &bounds) {
   if (!window)
     return;
   StoreBounds(*window, bounds);
@@ -130,13 +124,10 @@ void CloseWindow(std::unique_ptr<TForm> &window, TWindowSettings &bounds) {
 } // namespace
 
 TDataControlForm::TDataControlForm(QWidget *parent)
-    : QWidget(parent,
-              Qt::Window | Qt::WindowStaysOnTopHint |
-                  Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                  Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      Settings(TOptions::Instance()),
-      Data_(std::make_unique<TNeuronDataFile>()),
+    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint |
+                          Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      Settings(TOptions::Instance()), Data_(std::make_unique<TNeuronDataFile>()),
       Palette_(std::make_unique<TDataToColor>()) {
   // Closing only hides the window; that must never end the application.
   setAttribute(Qt::WA_QuitOnClose, false);
@@ -165,8 +156,7 @@ TDataControlForm::~TDataControlForm() {
   FtPoints.clear();
 }
 
-void TDataControlForm::SetHelpWindows(QDialog *aboutWindow,
-                                      QDialog *helpWindow) {
+void TDataControlForm::SetHelpWindows(QDialog *aboutWindow, QDialog *helpWindow) {
   AboutWindow = aboutWindow;
   HelpWindow = helpWindow;
 }
@@ -215,25 +205,20 @@ void TDataControlForm::CreateControls() {
   SkipFramesUpDown->setGroupSeparatorShown(false);
   SkipFramesUpDown->setFocusPolicy(Qt::NoFocus);
 
-  PlayBitBtn =
-      MakeImageButton(this, "PlayBitBtn", QStyle::SP_MediaPlay, "Start", 10);
-  PauseBitBtn =
-      MakeImageButton(this, "PauseBitBtn", QStyle::SP_MediaPause, "Pause", 35);
-  StopBitBtn =
-      MakeImageButton(this, "StopBitBtn", QStyle::SP_MediaStop, "Stop", 60);
+  PlayBitBtn = MakeImageButton(this, "PlayBitBtn", QStyle::SP_MediaPlay, "Start", 10);
+  PauseBitBtn = MakeImageButton(this, "PauseBitBtn", QStyle::SP_MediaPause, "Pause", 35);
+  StopBitBtn = MakeImageButton(this, "StopBitBtn", QStyle::SP_MediaStop, "Stop", 60);
   StepForwardBitBtn =
-      MakeImageButton(this, "StepForwardBitBtn", QStyle::SP_MediaSeekForward,
-                      "Step forward", 90);
-  StepBackBitBtn = MakeImageButton(
-      this, "StepBackBitBtn", QStyle::SP_MediaSeekBackward, "Step back", 115);
+      MakeImageButton(this, "StepForwardBitBtn", QStyle::SP_MediaSeekForward, "Step forward", 90);
+  StepBackBitBtn =
+      MakeImageButton(this, "StepBackBitBtn", QStyle::SP_MediaSeekBackward, "Step back", 115);
   // The playback buttons hand their tags to UpdateControls.
   int tag = 1;
   for (QPushButton *button :
        {PlayBitBtn, PauseBitBtn, StopBitBtn, StepForwardBitBtn, StepBackBitBtn})
     button->setProperty("Tag", tag++);
   LoadPaletteBitBtn =
-      MakeImageButton(this, "LoadPaletteBitBtn", QStyle::SP_DialogOpenButton,
-                      "Load palette", 260);
+      MakeImageButton(this, "LoadPaletteBitBtn", QStyle::SP_DialogOpenButton, "Load palette", 260);
 
   NeuronItemCheckListBox = new QListWidget(this);
   NeuronItemCheckListBox->setObjectName("NeuronItemCheckListBox");
@@ -246,16 +231,12 @@ void TDataControlForm::CreateControls() {
 void TDataControlForm::SetTabOrder() {
   // The windows' buttons come first, then the scale boxes, then the playback
   // controls in their order on the window.
-  QWidget *const order[] = {Show1DButton,      Show2DButton,
-                            Show3DButton,      ShowFtButton,
-                            ShowInfoButton,    VariableMinEdit,
-                            VariableMaxEdit,   TimeMinEdit,
-                            TimeCurrentEdit,   TimeMaxEdit,
-                            FramesDelayEdit,   FramesDelayTrackBar,
-                            SkipFramesEdit,    PlayBitBtn,
-                            PauseBitBtn,       StopBitBtn,
-                            StepForwardBitBtn, StepBackBitBtn,
-                            LoadPaletteBitBtn, NeuronItemCheckListBox};
+  QWidget *const order[] = {
+      Show1DButton,      Show2DButton,    Show3DButton,      ShowFtButton,
+      ShowInfoButton,    VariableMinEdit, VariableMaxEdit,   TimeMinEdit,
+      TimeCurrentEdit,   TimeMaxEdit,     FramesDelayEdit,   FramesDelayTrackBar,
+      SkipFramesEdit,    PlayBitBtn,      PauseBitBtn,       StopBitBtn,
+      StepForwardBitBtn, StepBackBitBtn,  LoadPaletteBitBtn, NeuronItemCheckListBox};
   for (size_t i = 1; i < std::size(order); ++i)
     setTabOrder(order[i - 1], order[i]);
 }
@@ -264,11 +245,9 @@ void TDataControlForm::ConnectControls() {
   // Every key typed anywhere in the window passes here first (F1, Ctrl+F1).
   for (QWidget *child : findChildren<QWidget *>())
     child->installEventFilter(this);
-  for (QLineEdit *box :
-       {VariableMinEdit, VariableMaxEdit, TimeMinEdit, TimeCurrentEdit,
-        TimeMaxEdit, FramesDelayEdit, SkipFramesEdit})
-    connect(box, &QLineEdit::returnPressed, this,
-            [this, box] { ValidateBox(box); });
+  for (QLineEdit *box : {VariableMinEdit, VariableMaxEdit, TimeMinEdit, TimeCurrentEdit,
+                         TimeMaxEdit, FramesDelayEdit, SkipFramesEdit})
+    connect(box, &QLineEdit::returnPressed, this, [this, box] { ValidateBox(box); });
   connect(NeuronItemCheckListBox, &QListWidget::itemChanged, this,
           &TDataControlForm::NeuronItemCheckListBoxClickCheck);
   connect(SkipFramesUpDown, &QSpinBox::valueChanged, this,
@@ -277,27 +256,20 @@ void TDataControlForm::ConnectControls() {
           &TDataControlForm::FramesDelayTrackBarChange);
   connect(LoadPaletteBitBtn, &QPushButton::clicked, this,
           &TDataControlForm::LoadPaletteBitBtnClick);
-  connect(Show1DButton, &QPushButton::clicked, this,
-          &TDataControlForm::Show1DButtonClick);
-  connect(ShowInfoButton, &QPushButton::clicked, this,
-          &TDataControlForm::ShowInfoButtonClick);
-  connect(PlayBitBtn, &QPushButton::clicked, this,
-          &TDataControlForm::PlayBitBtnClick);
-  connect(PauseBitBtn, &QPushButton::clicked, this,
-          &TDataControlForm::PauseBitBtnClick);
-  connect(StopBitBtn, &QPushButton::clicked, this,
-          &TDataControlForm::StopBitBtnClick);
+  connect(Show1DButton, &QPushButton::clicked, this, &TDataControlForm::Show1DButtonClick);
+  connect(ShowInfoButton, &QPushButton::clicked, this, &TDataControlForm::ShowInfoButtonClick);
+  connect(PlayBitBtn, &QPushButton::clicked, this, &TDataControlForm::PlayBitBtnClick);
+  connect(PauseBitBtn, &QPushButton::clicked, this, &TDataControlForm::PauseBitBtnClick);
+  connect(StopBitBtn, &QPushButton::clicked, this, &TDataControlForm::StopBitBtnClick);
   connect(StepForwardBitBtn, &QPushButton::clicked, this,
           &TDataControlForm::StepForwardBitBtnClick);
-  connect(StepBackBitBtn, &QPushButton::clicked, this,
-          &TDataControlForm::StepBackBitBtnClick);
+  connect(StepBackBitBtn, &QPushButton::clicked, this, &TDataControlForm::StepBackBitBtnClick);
   connect(Timer, &QTimer::timeout, this, &TDataControlForm::TimerTimer);
 }
 
 bool TDataControlForm::IsNumberBox(const QObject *object) const {
-  for (const QLineEdit *box :
-       {VariableMinEdit, VariableMaxEdit, TimeMinEdit, TimeCurrentEdit,
-        TimeMaxEdit, FramesDelayEdit, SkipFramesEdit})
+  for (const QLineEdit *box : {VariableMinEdit, VariableMaxEdit, TimeMinEdit, TimeCurrentEdit,
+                               TimeMaxEdit, FramesDelayEdit, SkipFramesEdit})
     if (object == box)
       return true;
   return false;
@@ -316,8 +288,7 @@ bool TDataControlForm::eventFilter(QObject *watched, QEvent *event) {
     if (watched == NeuronItemCheckListBox &&
         (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && item) {
       // Toggling fires itemChanged, which does the rest.
-      item->setCheckState(item->checkState() == Qt::Checked ? Qt::Unchecked
-                                                            : Qt::Checked);
+      item->setCheckState(item->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
       return true;
     }
   } else if (event->type() == QEvent::FocusOut && IsNumberBox(watched)) {
@@ -367,29 +338,23 @@ void TDataControlForm::ValidateBox(QLineEdit *box) {
 }
 
 QString TDataControlForm::FormatValue(double value) const {
-  return QString::fromStdString(
-      FormatFloat(Settings.ControlPanel.DataRangeFormat, value));
+  return QString::fromStdString(FormatFloat(Settings.ControlPanel.DataRangeFormat, value));
 }
 
 QString TDataControlForm::FormatTime(double value) const {
-  return QString::fromStdString(
-      FormatFloat(Settings.ControlPanel.TimeRangeFormat, value));
+  return QString::fromStdString(FormatFloat(Settings.ControlPanel.TimeRangeFormat, value));
 }
 
 TNumberText TDataControlForm::ValueText() const {
   const std::string format = Settings.ControlPanel.DataRangeFormat;
   return {[format](double value) { return FormatFloat(format, value); },
-          [](const std::string &text, double &value) {
-            return TryParseFloat(text, value);
-          }};
+          [](const std::string &text, double &value) { return TryParseFloat(text, value); }};
 }
 
 TNumberText TDataControlForm::TimeText() const {
   const std::string format = Settings.ControlPanel.TimeRangeFormat;
   return {[format](double value) { return FormatFloat(format, value); },
-          [](const std::string &text, double &value) {
-            return TryParseFloat(text, value);
-          }};
+          [](const std::string &text, double &value) { return TryParseFloat(text, value); }};
 }
 
 std::string TDataControlForm::GetVariableMinText() const {
@@ -409,10 +374,8 @@ std::string TDataControlForm::GetTimeMaxText() const {
 }
 
 void TDataControlForm::ShowInputError(QLineEdit *box, const QString &text) {
-  // Owned by this window so that the box is not hidden behind it (it stays on
-  // top).
-  ShowMessageBox(this, windowTitle(), text, QMessageBox::Critical,
-                 QMessageBox::Ok);
+  // Owned by this window so that the box is not hidden behind it (it stays on top).
+  ShowMessageBox(this, windowTitle(), text, QMessageBox::Critical, QMessageBox::Ok);
   box->setFocus();
 }
 
@@ -447,13 +410,10 @@ double TDataControlForm::CurrentFrameTime() const {
 
 bool TDataControlForm::VisibleViewsReady(double shownTime) const {
   const double frameTime = CurrentFrameTime();
-  for (const TGraphicForm *form :
-       std::initializer_list<const TGraphicForm *>{Form1D_.get()}) {
-    // A minimised window is not painted, so it could never catch up: it takes
-    // no part.
+  for (const TGraphicForm *form : std::initializer_list<const TGraphicForm *>{Form1D_.get()}) {
+    // A minimised window is not painted, so it could never catch up: it takes no part.
     if (form && form->isVisible() && !form->isMinimized() &&
-        !IsViewReady(form->GetLastDrawnTime(), shownTime, frameTime,
-                     TimeTolerance))
+        !IsViewReady(form->GetLastDrawnTime(), shownTime, frameTime, TimeTolerance))
       return false;
   }
   return true;
@@ -463,7 +423,9 @@ int TDataControlForm::SkipArgument() const {
   return static_cast<int>(std::min<uint32_t>(SkipFrames_, INT_MAX));
 }
 
-bool TDataControlForm::IsPlaying() const { return Timer->isActive(); }
+bool TDataControlForm::IsPlaying() const {
+  return Timer->isActive();
+}
 
 void TDataControlForm::OpenFile(const QString &fileName) {
   FileName_ = fileName;
@@ -471,12 +433,11 @@ void TDataControlForm::OpenFile(const QString &fileName) {
 
   const TOptions::TControlPanelSettings &panel = Settings.ControlPanel;
   SetText(DataRangeLabel,
-          QString::fromStdString(panel.DataRange + "  (" +
-                                 Data_->GetVariableUnit() + ")"));
+          QString::fromStdString(panel.DataRange + "  (" + Data_->GetVariableUnit() + ")"));
   SetText(DataRangeMinLabel, FormatValue(Data_->GetVariableMin()));
   SetText(DataRangeMaxLabel, FormatValue(Data_->GetVariableMax()));
-  SetText(TimeRangeLabel, QString::fromStdString(panel.TimeRange + "  (" +
-                                                 Data_->GetTimeUnit() + ")"));
+  SetText(TimeRangeLabel,
+          QString::fromStdString(panel.TimeRange + "  (" + Data_->GetTimeUnit() + ")"));
   SetText(TimeRangeMinLabel, FormatTime(Data_->GetFirstFrameTime()));
   SetText(TimeRangeMaxLabel, FormatTime(Data_->GetLastFrameTime()));
   SetText(VariableScaleLabel, QString::fromStdString(panel.VariableScale));
@@ -504,19 +465,16 @@ void TDataControlForm::OpenFile(const QString &fileName) {
   SkipFrames_ = panel.SkipFrames;
   {
     const QSignalBlocker blocker(SkipFramesUpDown);
-    SkipFramesUpDown->setRange(
-        ToInt(std::min<uint32_t>(panel.SkipFramesMin, UpDownLimit)),
-        ToInt(std::min<uint32_t>(panel.SkipFramesMax, UpDownLimit)));
-    SkipFramesUpDown->setValue(
-        ToInt(std::min<uint32_t>(SkipFrames_, UpDownLimit)));
+    SkipFramesUpDown->setRange(ToInt(std::min<uint32_t>(panel.SkipFramesMin, UpDownLimit)),
+                               ToInt(std::min<uint32_t>(panel.SkipFramesMax, UpDownLimit)));
+    SkipFramesUpDown->setValue(ToInt(std::min<uint32_t>(SkipFrames_, UpDownLimit)));
   }
   SkipFramesEdit->setText(QString::number(SkipFrames_));
 
   FramesDelay_ = panel.FramesDelay;
   {
     const QSignalBlocker blocker(FramesDelayTrackBar);
-    FramesDelayTrackBar->setRange(ToInt(panel.FramesDelayMin),
-                                  ToInt(panel.FramesDelayMax));
+    FramesDelayTrackBar->setRange(ToInt(panel.FramesDelayMin), ToInt(panel.FramesDelayMax));
     FramesDelayTrackBar->setValue(ToInt(FramesDelay_));
   }
   FramesDelayEdit->setText(QString::number(FramesDelay_));
@@ -535,11 +493,9 @@ void TDataControlForm::FillItemList() {
   for (int i = 0; i < Data_->GetItemCount(); ++i) {
     const size_t first = static_cast<size_t>(Data_->GetItemFirstSection()[i]);
     const auto &section = Data_->GetSections()[first];
-    auto *item = new QListWidgetItem(QString::fromStdString(section.Name),
-                                     NeuronItemCheckListBox);
+    auto *item = new QListWidgetItem(QString::fromStdString(section.Name), NeuronItemCheckListBox);
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-    item->setCheckState(Data_->GetItemChecked()[i].load() ? Qt::Checked
-                                                          : Qt::Unchecked);
+    item->setCheckState(Data_->GetItemChecked()[i].load() ? Qt::Checked : Qt::Unchecked);
   }
 }
 
@@ -551,9 +507,8 @@ void TDataControlForm::ApplyVariableScale() {
 }
 
 void TDataControlForm::VariableMinEditExit() {
-  const TScaleInput input =
-      CheckVariableMin(VariableMinEdit->text().toStdString(), ValueText(),
-                       VariableScaleMin_, VariableScaleMax_);
+  const TScaleInput input = CheckVariableMin(VariableMinEdit->text().toStdString(), ValueText(),
+                                             VariableScaleMin_, VariableScaleMax_);
   if (!AcceptInput(VariableMinEdit, input))
     return;
   VariableScaleMin_ = input.Value;
@@ -561,9 +516,8 @@ void TDataControlForm::VariableMinEditExit() {
 }
 
 void TDataControlForm::VariableMaxEditExit() {
-  const TScaleInput input =
-      CheckVariableMax(VariableMaxEdit->text().toStdString(), ValueText(),
-                       VariableScaleMin_, VariableScaleMax_);
+  const TScaleInput input = CheckVariableMax(VariableMaxEdit->text().toStdString(), ValueText(),
+                                             VariableScaleMin_, VariableScaleMax_);
   if (!AcceptInput(VariableMaxEdit, input))
     return;
   VariableScaleMax_ = input.Value;
@@ -571,9 +525,8 @@ void TDataControlForm::VariableMaxEditExit() {
 }
 
 void TDataControlForm::TimeMinEditExit() {
-  const TScaleInput input =
-      CheckTimeMin(TimeMinEdit->text().toStdString(), TimeText(),
-                   Data_->GetFirstFrameTime(), TimeScaleMin_, TimeScaleMax_);
+  const TScaleInput input = CheckTimeMin(TimeMinEdit->text().toStdString(), TimeText(),
+                                         Data_->GetFirstFrameTime(), TimeScaleMin_, TimeScaleMax_);
   if (!AcceptInput(TimeMinEdit, input))
     return;
   TimeScaleMin_ = SnapTime(Data_->FindNearestFrameTime(input.Value));
@@ -585,9 +538,8 @@ void TDataControlForm::TimeMinEditExit() {
 }
 
 void TDataControlForm::TimeMaxEditExit() {
-  const TScaleInput input =
-      CheckTimeMax(TimeMaxEdit->text().toStdString(), TimeText(),
-                   Data_->GetLastFrameTime(), TimeScaleMin_, TimeScaleMax_);
+  const TScaleInput input = CheckTimeMax(TimeMaxEdit->text().toStdString(), TimeText(),
+                                         Data_->GetLastFrameTime(), TimeScaleMin_, TimeScaleMax_);
   if (!AcceptInput(TimeMaxEdit, input))
     return;
   TimeScaleMax_ = SnapTime(Data_->FindNearestFrameTime(input.Value));
@@ -599,9 +551,8 @@ void TDataControlForm::TimeMaxEditExit() {
 }
 
 void TDataControlForm::TimeCurrentEditExit() {
-  const TScaleInput input =
-      CheckCurrentTime(TimeCurrentEdit->text().toStdString(), TimeText(),
-                       TimeScaleMin_, TimeScaleMax_, CurrentTime_);
+  const TScaleInput input = CheckCurrentTime(TimeCurrentEdit->text().toStdString(), TimeText(),
+                                             TimeScaleMin_, TimeScaleMax_, CurrentTime_);
   if (!AcceptInput(TimeCurrentEdit, input))
     return;
   CurrentTime_ = SnapTime(Data_->FindNearestFrameTime(input.Value));
@@ -609,8 +560,8 @@ void TDataControlForm::TimeCurrentEditExit() {
   CurrentTime_ = SnapTime(Data_->SeekFrame(CurrentTime_));
 }
 
-std::optional<uint32_t>
-TDataControlForm::ReadIntegerBox(QLineEdit *box, uint32_t min, uint32_t max) {
+std::optional<uint32_t> TDataControlForm::ReadIntegerBox(QLineEdit *box, uint32_t min,
+                                                         uint32_t max) {
   const std::string text = box->text().toStdString();
   const std::optional<int32_t> number = ParseInteger(text);
   if (!number) {
@@ -631,14 +582,13 @@ void TDataControlForm::SkipFramesEditExit() {
   SkipFrames_ = *value;
   // The up-down counts on from the number in its box.
   const QSignalBlocker blocker(SkipFramesUpDown);
-  SkipFramesUpDown->setValue(
-      ToInt(std::min<uint32_t>(SkipFrames_, UpDownLimit)));
+  SkipFramesUpDown->setValue(ToInt(std::min<uint32_t>(SkipFrames_, UpDownLimit)));
 }
 
 void TDataControlForm::FramesDelayEditExit() {
   const TOptions::TControlPanelSettings &panel = Settings.ControlPanel;
-  const std::optional<uint32_t> value = ReadIntegerBox(
-      FramesDelayEdit, panel.FramesDelayMin, panel.FramesDelayMax);
+  const std::optional<uint32_t> value =
+      ReadIntegerBox(FramesDelayEdit, panel.FramesDelayMin, panel.FramesDelayMax);
   if (!value)
     return;
   FramesDelay_ = *value;
@@ -687,8 +637,7 @@ void TDataControlForm::Show1DButtonClick() {
 }
 
 void TDataControlForm::ShowInfoButtonClick() {
-  OpenWindow(FormInfo_, *this, "ShowInfoForm", WindowNumber_,
-             Settings.WindowInfo);
+  OpenWindow(FormInfo_, *this, "ShowInfoForm", WindowNumber_, Settings.WindowInfo);
 }
 
 void TDataControlForm::NeuronItemCheckListBoxClickCheck(QListWidgetItem *item) {
@@ -706,15 +655,13 @@ void TDataControlForm::UpdateControls(int tag) {
     locked = true;
   else if (tag != 0 && tag != 2 && tag != 3)
     return;
-  for (QLineEdit *box :
-       {VariableMinEdit, VariableMaxEdit, TimeMinEdit, TimeCurrentEdit,
-        TimeMaxEdit, FramesDelayEdit, SkipFramesEdit})
+  for (QLineEdit *box : {VariableMinEdit, VariableMaxEdit, TimeMinEdit, TimeCurrentEdit,
+                         TimeMaxEdit, FramesDelayEdit, SkipFramesEdit})
     box->setReadOnly(locked);
   for (QWidget *control : std::initializer_list<QWidget *>{
-           Show1DButton, Show2DButton, Show3DButton, ShowFtButton,
-           ShowInfoButton, FramesDelayTrackBar, SkipFramesUpDown, PlayBitBtn,
-           StepForwardBitBtn, StepBackBitBtn, LoadPaletteBitBtn,
-           NeuronItemCheckListBox})
+           Show1DButton, Show2DButton, Show3DButton, ShowFtButton, ShowInfoButton,
+           FramesDelayTrackBar, SkipFramesUpDown, PlayBitBtn, StepForwardBitBtn, StepBackBitBtn,
+           LoadPaletteBitBtn, NeuronItemCheckListBox})
     control->setEnabled(!locked);
 }
 
