@@ -26,6 +26,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <mutex>
 
@@ -35,6 +36,10 @@ constexpr int UpDownLimit = 32767; // an up-down position is a 16-bit number
 
 int ToInt(uint32_t value) {
   return static_cast<int>(std::min<uint32_t>(value, INT_MAX));
+}
+
+int UpDownPosition(uint32_t value) {
+  return ToInt(std::min<uint32_t>(value, UpDownLimit));
 }
 
 QLabel *MakeLabel(QWidget *parent, const char *name, int left, int top) {
@@ -68,6 +73,20 @@ QPushButton *MakeImageButton(QWidget *parent, const char *name, QStyle::Standard
   button->setToolTip(QString::fromLatin1(hint));
   button->setAutoDefault(false);
   return button;
+}
+
+TNumberText NumberText(const std::string &format) {
+  return {[format](double value) { return FormatFloat(format, value); },
+          [](const std::string &text, double &value) { return TryParseFloat(text, value); }};
+}
+
+// Shows a number in its box and gives back what the box shows read as a
+// number, so that a scale holds exactly what its box shows (the number itself
+// when the text does not read back).
+double ShowNumber(QLineEdit *box, const TNumberText &numbers, double value) {
+  box->setText(QString::fromStdString(numbers.Format(value)));
+  numbers.Parse(box->text().toStdString(), value);
+  return value;
 }
 
 void SetText(QLabel *label, const QString &text) {
@@ -245,8 +264,7 @@ void TDataControlForm::ConnectControls() {
   // Every key typed anywhere in the window passes here first (F1, Ctrl+F1).
   for (QWidget *child : findChildren<QWidget *>())
     child->installEventFilter(this);
-  for (QLineEdit *box : {VariableMinEdit, VariableMaxEdit, TimeMinEdit, TimeCurrentEdit,
-                         TimeMaxEdit, FramesDelayEdit, SkipFramesEdit})
+  for (QLineEdit *box : NumberBoxes())
     connect(box, &QLineEdit::returnPressed, this, [this, box] { ValidateBox(box); });
   connect(NeuronItemCheckListBox, &QListWidget::itemChanged, this,
           &TDataControlForm::NeuronItemCheckListBoxClickCheck);
@@ -267,12 +285,14 @@ void TDataControlForm::ConnectControls() {
   connect(Timer, &QTimer::timeout, this, &TDataControlForm::TimerTimer);
 }
 
+std::array<QLineEdit *, 7> TDataControlForm::NumberBoxes() const {
+  return {VariableMinEdit, VariableMaxEdit, TimeMinEdit,   TimeCurrentEdit,
+          TimeMaxEdit,     FramesDelayEdit, SkipFramesEdit};
+}
+
 bool TDataControlForm::IsNumberBox(const QObject *object) const {
-  for (const QLineEdit *box : {VariableMinEdit, VariableMaxEdit, TimeMinEdit, TimeCurrentEdit,
-                               TimeMaxEdit, FramesDelayEdit, SkipFramesEdit})
-    if (object == box)
-      return true;
-  return false;
+  const std::array<QLineEdit *, 7> boxes = NumberBoxes();
+  return std::find(boxes.begin(), boxes.end(), object) != boxes.end();
 }
 
 bool TDataControlForm::eventFilter(QObject *watched, QEvent *event) {
@@ -346,15 +366,11 @@ QString TDataControlForm::FormatTime(double value) const {
 }
 
 TNumberText TDataControlForm::ValueText() const {
-  const std::string format = Settings.ControlPanel.DataRangeFormat;
-  return {[format](double value) { return FormatFloat(format, value); },
-          [](const std::string &text, double &value) { return TryParseFloat(text, value); }};
+  return NumberText(Settings.ControlPanel.DataRangeFormat);
 }
 
 TNumberText TDataControlForm::TimeText() const {
-  const std::string format = Settings.ControlPanel.TimeRangeFormat;
-  return {[format](double value) { return FormatFloat(format, value); },
-          [](const std::string &text, double &value) { return TryParseFloat(text, value); }};
+  return NumberText(Settings.ControlPanel.TimeRangeFormat);
 }
 
 std::string TDataControlForm::GetVariableMinText() const {
@@ -444,30 +460,22 @@ void TDataControlForm::OpenFile(const QString &fileName) {
 
   // Each scale holds exactly the number its box shows.
   const TNumberText values = ValueText();
-  VariableMinEdit->setText(FormatValue(Data_->GetVariableMin()));
-  VariableScaleMin_ = Data_->GetVariableMin();
-  values.Parse(VariableMinEdit->text().toStdString(), VariableScaleMin_);
-  VariableMaxEdit->setText(FormatValue(Data_->GetVariableMax()));
-  VariableScaleMax_ = Data_->GetVariableMax();
-  values.Parse(VariableMaxEdit->text().toStdString(), VariableScaleMax_);
+  VariableScaleMin_ = ShowNumber(VariableMinEdit, values, Data_->GetVariableMin());
+  VariableScaleMax_ = ShowNumber(VariableMaxEdit, values, Data_->GetVariableMax());
 
   SetText(TimeScaleLabel, QString::fromStdString(panel.TimeScale));
   const TNumberText times = TimeText();
-  TimeMinEdit->setText(FormatTime(Data_->GetFirstFrameTime()));
+  TimeScaleMin_ = ShowNumber(TimeMinEdit, times, Data_->GetFirstFrameTime());
   TimeCurrentEdit->setText(TimeMinEdit->text());
-  TimeScaleMin_ = Data_->GetFirstFrameTime();
-  times.Parse(TimeMinEdit->text().toStdString(), TimeScaleMin_);
-  TimeMaxEdit->setText(FormatTime(Data_->GetLastFrameTime()));
-  TimeScaleMax_ = Data_->GetLastFrameTime();
-  times.Parse(TimeMaxEdit->text().toStdString(), TimeScaleMax_);
+  TimeScaleMax_ = ShowNumber(TimeMaxEdit, times, Data_->GetLastFrameTime());
   CurrentTime_ = TimeScaleMin_;
 
   SkipFrames_ = panel.SkipFrames;
   {
     const QSignalBlocker blocker(SkipFramesUpDown);
-    SkipFramesUpDown->setRange(ToInt(std::min<uint32_t>(panel.SkipFramesMin, UpDownLimit)),
-                               ToInt(std::min<uint32_t>(panel.SkipFramesMax, UpDownLimit)));
-    SkipFramesUpDown->setValue(ToInt(std::min<uint32_t>(SkipFrames_, UpDownLimit)));
+    SkipFramesUpDown->setRange(UpDownPosition(panel.SkipFramesMin),
+                               UpDownPosition(panel.SkipFramesMax));
+    SkipFramesUpDown->setValue(UpDownPosition(SkipFrames_));
   }
   SkipFramesEdit->setText(QString::number(SkipFrames_));
 
@@ -582,7 +590,7 @@ void TDataControlForm::SkipFramesEditExit() {
   SkipFrames_ = *value;
   // The up-down counts on from the number in its box.
   const QSignalBlocker blocker(SkipFramesUpDown);
-  SkipFramesUpDown->setValue(ToInt(std::min<uint32_t>(SkipFrames_, UpDownLimit)));
+  SkipFramesUpDown->setValue(UpDownPosition(SkipFrames_));
 }
 
 void TDataControlForm::FramesDelayEditExit() {
@@ -655,8 +663,7 @@ void TDataControlForm::UpdateControls(int tag) {
     locked = true;
   else if (tag != 0 && tag != 2 && tag != 3)
     return;
-  for (QLineEdit *box : {VariableMinEdit, VariableMaxEdit, TimeMinEdit, TimeCurrentEdit,
-                         TimeMaxEdit, FramesDelayEdit, SkipFramesEdit})
+  for (QLineEdit *box : NumberBoxes())
     box->setReadOnly(locked);
   for (QWidget *control : std::initializer_list<QWidget *>{
            Show1DButton, Show2DButton, Show3DButton, ShowFtButton, ShowInfoButton,
@@ -667,11 +674,8 @@ void TDataControlForm::UpdateControls(int tag) {
 
 void TDataControlForm::PlayBitBtnClick() {
   UpdateControls(PlayBitBtn->property("Tag").toInt());
-  if (CurrentTime_ < 0.0) {
-    CurrentTime_ = Data_->SeekFrame(TimeScaleMin_);
-    if (CurrentTime_ > -1.0)
-      ShowCurrentTime(CurrentTime_);
-  }
+  if (CurrentTime_ < 0.0)
+    SeekScaleStart();
   Timer->start(TimerInterval(FramesDelay_));
 }
 
@@ -709,38 +713,33 @@ void TDataControlForm::TimerTimer() {
   }
 }
 
-void TDataControlForm::StepForwardBitBtnClick() {
-  if (CurrentTime_ < 0.0) {
-    CurrentTime_ = Data_->SeekFrame(TimeScaleMin_);
-    if (CurrentTime_ > -1.0)
-      ShowCurrentTime(CurrentTime_);
-    return;
-  }
-  double shown = 0.0;
-  if (!TryParseFloat(TimeCurrentEdit->text().toStdString(), shown))
-    return;
-  CurrentTime_ = shown;
-  if (!VisibleViewsReady(CurrentTime_) || CurrentTime_ >= TimeScaleMax_)
-    return;
-  CurrentTime_ = Data_->StepForward(SkipArgument());
+void TDataControlForm::SeekScaleStart() {
+  CurrentTime_ = Data_->SeekFrame(TimeScaleMin_);
   if (CurrentTime_ > -1.0)
     ShowCurrentTime(CurrentTime_);
 }
 
-void TDataControlForm::StepBackBitBtnClick() {
+void TDataControlForm::StepOnce(bool forward) {
   if (CurrentTime_ < 0.0) {
-    CurrentTime_ = Data_->SeekFrame(TimeScaleMin_);
-    if (CurrentTime_ > -1.0)
-      ShowCurrentTime(CurrentTime_);
+    SeekScaleStart();
     return;
   }
   double shown = 0.0;
   if (!TryParseFloat(TimeCurrentEdit->text().toStdString(), shown))
     return;
   CurrentTime_ = shown;
-  if (!VisibleViewsReady(CurrentTime_) || CurrentTime_ <= TimeScaleMin_)
+  if (!VisibleViewsReady(CurrentTime_) ||
+      (forward ? CurrentTime_ >= TimeScaleMax_ : CurrentTime_ <= TimeScaleMin_))
     return;
-  CurrentTime_ = Data_->StepBack(SkipArgument());
+  CurrentTime_ = forward ? Data_->StepForward(SkipArgument()) : Data_->StepBack(SkipArgument());
   if (CurrentTime_ > -1.0)
     ShowCurrentTime(CurrentTime_);
+}
+
+void TDataControlForm::StepForwardBitBtnClick() {
+  StepOnce(true);
+}
+
+void TDataControlForm::StepBackBitBtnClick() {
+  StepOnce(false);
 }

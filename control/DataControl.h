@@ -8,6 +8,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -107,10 +108,17 @@ private:
   // shownTime.
   bool VisibleViewsReady(double shownTime) const;
   int SkipArgument() const;
+  // Moves the data to the start of the time scale and shows its time (nothing
+  // shown without a model).
+  void SeekScaleStart();
+  // Step forward (or back) by the skip value once every visible view has drawn
+  // the current frame; from stopped playback, the start of the time scale.
+  void StepOnce(bool forward);
 
   void FillItemList();
   void ApplyVariableScale();
   void ValidateBox(QLineEdit *box);
+  std::array<QLineEdit *, 7> NumberBoxes() const;
   bool IsNumberBox(const QObject *object) const;
 
   void VariableMinEditExit();
