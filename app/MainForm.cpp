@@ -375,26 +375,23 @@ void TMainForm::DriveComboBoxChange() {
 }
 
 void TMainForm::DirectoryListPanelChange() {
-  if (DirectoryListPanel->isHidden())
-    return;
-  SelectDriveOf(DirectoryListPanel->Directory());
-  TOptions &options = TOptions::Instance();
-  if (!options.IsLoaded())
-    return;
-  if (StartupFinished)
-    options.Data.Directory = DirectoryListPanel->Directory().toStdString();
-  RefreshFileList();
+  DirectoryControlChange(DirectoryListPanel, DirectoryListPanel->Directory());
 }
 
 void TMainForm::DirectoryOutlinePanelChange() {
-  if (DirectoryOutlinePanel->isHidden())
+  DirectoryControlChange(DirectoryOutlinePanel, DirectoryOutlinePanel->Directory());
+}
+
+void TMainForm::DirectoryControlChange(const QWidget *control, const QString &directory) {
+  // Only the shown control speaks for the directory.
+  if (control->isHidden())
     return;
-  SelectDriveOf(DirectoryOutlinePanel->Directory());
+  SelectDriveOf(directory);
   TOptions &options = TOptions::Instance();
   if (!options.IsLoaded())
     return;
   if (StartupFinished)
-    options.Data.Directory = DirectoryOutlinePanel->Directory().toStdString();
+    options.Data.Directory = directory.toStdString();
   RefreshFileList();
 }
 

@@ -65,6 +65,8 @@ private:
   void DriveComboBoxChange();
   void DirectoryListPanelChange();
   void DirectoryOutlinePanelChange();
+  // What both directory controls do when their directory changes.
+  void DirectoryControlChange(const QWidget *control, const QString &directory);
   void FileStringGridColumnMoved(int logicalIndex, int oldVisualIndex, int newVisualIndex);
   void FileStringGridKeyPress();
   void FileStringGridDblClick();
