@@ -27,6 +27,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -424,19 +425,23 @@ void TMainForm::RefreshFileList() {
     const int row = static_cast<int>(index);
     if (row > 0)
       FileStringGrid->insertRow(row);
+    // Read on the first description column only, however many there are.
+    std::optional<QString> description;
     for (int column = 0; column < FileStringGrid->columnCount(); ++column) {
       QString text;
       switch (options.ColumnDataType(column)) {
       case 1:
         text = file.Name;
         break;
-      case 2: {
-        TDataFileHeaderStart header;
-        ReadDataFileHeader(QFile::encodeName(file.Path).toStdString(), options.DataFileSignature,
-                           header);
-        text = QString::fromLocal8Bit(header.Description);
+      case 2:
+        if (!description) {
+          TDataFileHeaderStart header;
+          ReadDataFileHeader(QFile::encodeName(file.Path).toStdString(), options.DataFileSignature,
+                             header);
+          description = QString::fromLocal8Bit(header.Description);
+        }
+        text = *description;
         break;
-      }
       case 3:
         text = FileDateText(file.LastWrite, locale);
         break;
