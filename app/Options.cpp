@@ -84,7 +84,7 @@ public:
   std::optional<double> Number(const char *key) const {
     const auto text = String(key);
     double value = 0.0;
-    if (!text || !TryParseFloat(Trim(*text), value))
+    if (!text || !TryParseFloat(*text, value))
       return std::nullopt;
     return value;
   }
