@@ -19,7 +19,6 @@ struct TVersionRecord {
   std::vector<TVersionTranslation> Translations;
   std::vector<std::pair<std::string, std::string>> Strings; // query path, text
 
-  bool IsEmpty() const { return Translations.empty() && Strings.empty(); }
   // The text stored under `path`; nothing when there is no such entry.
   std::optional<std::string> Query(std::string_view path) const;
 };
