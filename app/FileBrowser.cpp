@@ -1,25 +1,17 @@
 #include "app/FileBrowser.h"
 
+#include "data/CStream.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
 
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 
 namespace {
 
 constexpr int TextBufferLength = 1023;
-
-struct TFileCloser {
-  void operator()(std::FILE *file) const { std::fclose(file); }
-};
-
-bool IsBlank(int c) {
-  return c != EOF && std::isspace(static_cast<unsigned char>(c));
-}
 
 } // namespace
 
@@ -29,7 +21,7 @@ bool ReadDataFileHeader(const std::string &path, const std::string &signature,
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error))
     return false;
-  std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(path.c_str(), "rb"));
+  TFilePtr file(std::fopen(path.c_str(), "rb"));
   if (!file)
     return false;
   std::FILE *f = file.get();
