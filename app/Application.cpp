@@ -1,10 +1,10 @@
 #include "app/Application.h"
 
 #include "app/MainForm.h"
-#include "app/MessageDialog.h"
-#include "app/Options.h"
 #include "help/AboutProgram.h"
 #include "help/ShowHelp.h"
+#include "settings/MessageDialog.h"
+#include "settings/Options.h"
 
 #include <QDir>
 #include <QFileInfo>

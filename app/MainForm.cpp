@@ -3,8 +3,8 @@
 #include "app/DirectoryListBox.h"
 #include "app/DirectoryOutline.h"
 #include "app/FileBrowser.h"
-#include "app/Options.h"
 #include "control/DataControl.h"
+#include "settings/Options.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>

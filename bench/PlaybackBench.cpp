@@ -3,9 +3,9 @@
 // Arguments: segments, Data.SleepPeriod. Each iteration is one frame step.
 // Run under an X server: xvfb-run -a -s "-screen 0 1920x1080x24" dendrovia_bench_playback
 
-#include "app/Options.h"
 #include "bench/BenchInputs.h"
 #include "control/DataControl.h"
+#include "settings/Options.h"
 #include "views/Show1D.h"
 #include "views/Show1DThread.h"
 

@@ -2,11 +2,11 @@
 // Xvfb in CI) and the pass rate of its rendering thread without a pause.
 // Run under an X server: xvfb-run -a -s "-screen 0 1920x1080x24" dendrovia_bench_show1d
 
-#include "app/Options.h"
 #include "bench/BenchInputs.h"
 #include "data/DataToColor.h"
 #include "data/NeuronDataFile.h"
 #include "render/OpenGLDisplayPanel.h"
+#include "settings/Options.h"
 #include "views/Graph1D.h"
 #include "views/Show1D.h"
 #include "views/Show1DThread.h"

@@ -1,10 +1,10 @@
 #include "control/DataControl.h"
 
-#include "app/MessageDialog.h"
-#include "app/Options.h"
 #include "control/PlaybackRules.h"
 #include "data/DataToColor.h"
 #include "data/NeuronDataFile.h"
+#include "settings/MessageDialog.h"
+#include "settings/Options.h"
 #include "views/Show1D.h"
 #include "views/ShowInfo.h"
 

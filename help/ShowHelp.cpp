@@ -1,8 +1,8 @@
 #include "help/ShowHelp.h"
 
-#include "app/Options.h"
 #include "help/RtfReader.h"
 #include "help/RtfTextDocument.h"
+#include "settings/Options.h"
 
 #include <QTextDocument>
 #include <QTextEdit>

@@ -1,6 +1,6 @@
 #include "render/OpenGLDisplayPanel.h"
 
-#include "app/MessageDialog.h"
+#include "settings/MessageDialog.h"
 
 #include <QGuiApplication>
 #include <QOffscreenSurface>

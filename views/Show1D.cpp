@@ -1,9 +1,9 @@
 #include "views/Show1D.h"
 
-#include "app/NumberFormat.h"
-#include "app/Options.h"
 #include "data/NeuronDataFile.h"
 #include "render/OpenGLDisplayPanel.h"
+#include "settings/NumberFormat.h"
+#include "settings/Options.h"
 #include "views/Show1DThread.h"
 #include "views/ViewContext.h"
 

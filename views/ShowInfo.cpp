@@ -1,7 +1,7 @@
 #include "views/ShowInfo.h"
 
-#include "app/Options.h"
 #include "data/NeuronDataFile.h"
+#include "settings/Options.h"
 #include "views/ViewContext.h"
 
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
 // Runs its own main: the exception box needs the program's application object.
 #include "app/Application.h"
-#include "app/MessageDialog.h"
+#include "settings/MessageDialog.h"
 
 #include <QEvent>
 #include <QObject>

@@ -3,11 +3,11 @@
 #include "app/DirectoryListBox.h"
 #include "app/DirectoryOutline.h"
 #include "app/FileBrowser.h"
-#include "app/IniFile.h"
-#include "app/MessageDialog.h"
-#include "app/Options.h"
 #include "help/AboutProgram.h"
 #include "help/ShowHelp.h"
+#include "settings/IniFile.h"
+#include "settings/MessageDialog.h"
+#include "settings/Options.h"
 
 #include <QAction>
 #include <QComboBox>

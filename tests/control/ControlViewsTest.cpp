@@ -1,9 +1,9 @@
 #include "SampleDataFile.h"
 
-#include "app/MessageDialog.h"
-#include "app/Options.h"
 #include "control/DataControl.h"
 #include "data/NeuronDataFile.h"
+#include "settings/MessageDialog.h"
+#include "settings/Options.h"
 #include "views/Show1D.h"
 #include "views/ShowInfo.h"
 

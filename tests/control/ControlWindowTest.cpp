@@ -1,10 +1,10 @@
 #include "SampleDataFile.h"
 
-#include "app/MessageDialog.h"
-#include "app/Options.h"
 #include "control/DataControl.h"
 #include "data/DataToColor.h"
 #include "data/NeuronDataFile.h"
+#include "settings/MessageDialog.h"
+#include "settings/Options.h"
 #include "views/ShowInfo.h"
 
 #include <QApplication>

@@ -2,10 +2,10 @@
 
 #include "app/Application.h"
 #include "app/MainForm.h"
-#include "app/MessageDialog.h"
-#include "app/Options.h"
 #include "control/DataControl.h"
 #include "data/NeuronDataFile.h"
+#include "settings/MessageDialog.h"
+#include "settings/Options.h"
 
 #include <QApplication>
 #include <QDialog>

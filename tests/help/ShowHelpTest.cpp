@@ -1,5 +1,5 @@
 #include "help/ShowHelp.h"
-#include "app/Options.h"
+#include "settings/Options.h"
 
 #include <QScrollBar>
 #include <QSignalSpy>

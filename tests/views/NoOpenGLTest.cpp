@@ -1,6 +1,6 @@
 #include "ViewTestData.h"
 
-#include "app/MessageDialog.h"
+#include "settings/MessageDialog.h"
 #include "views/Show1D.h"
 #include "views/Show1DThread.h"
 

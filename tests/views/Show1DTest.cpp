@@ -1,7 +1,7 @@
 #include "ViewTestData.h"
 
-#include "app/Options.h"
 #include "render/OpenGLDisplayPanel.h"
+#include "settings/Options.h"
 #include "views/Show1D.h"
 #include "views/Show1DThread.h"
 

@@ -1,8 +1,8 @@
 #include "views/ShowInfo.h"
-#include "app/Options.h"
 #include "data/DataToColor.h"
 #include "data/NeuronDataFile.h"
 #include "data/NeuronDataWriter.h"
+#include "settings/Options.h"
 #include "views/ViewContext.h"
 
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "app/Options.h"
+#include "settings/Options.h"
 
 #include "SettingsTestSupport.h"
 

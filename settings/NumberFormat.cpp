@@ -1,4 +1,4 @@
-#include "app/NumberFormat.h"
+#include "settings/NumberFormat.h"
 
 #include <charconv>
 #include <clocale>

@@ -1,4 +1,4 @@
-#include "app/MessageDialog.h"
+#include "settings/MessageDialog.h"
 
 #include <QAbstractButton>
 #include <QApplication>

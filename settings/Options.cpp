@@ -1,6 +1,6 @@
-#include "app/Options.h"
+#include "settings/Options.h"
 
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 
 #include <cmath>
 #include <cstdio>

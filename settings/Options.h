@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/NumberFormat.h"
+#include "settings/NumberFormat.h"
 
 #include <cstdint>
 #include <functional>
