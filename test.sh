@@ -21,7 +21,7 @@ gui() {
   if [ -n "${DISPLAY:-}" ]; then
     "$@"
   else
-    xvfb-run -a -s "-screen 0 1920x1080x24" "$@"
+    xvfb-run -a -s "-noreset -screen 0 1920x1080x24" "$@"
   fi
 }
 cd build
