@@ -4,19 +4,25 @@
 #include "render/OpenGLViewThread.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QVBoxLayout>
 
 TGraphicForm::TGraphicForm(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint) {
   // Closing a graphic window only hides it; it must not end the application.
   setAttribute(Qt::WA_QuitOnClose, false);
+  ContextMenu = new QMenu(this);
+  ContextMenu->setObjectName("PopupMenu");
   auto *layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   const TContextFailure failure = TOpenGLDisplayPanel::ProbeContext();
   if (failure == TContextFailure::None) {
     OpenGLDisplayPanel = new TOpenGLDisplayPanel(this);
+    OpenGLDisplayPanel->installEventFilter(this);
     layout->addWidget(OpenGLDisplayPanel);
   } else {
     // The toolkit cannot compose a window holding a panel without a context.
@@ -97,6 +103,23 @@ void TGraphicForm::OpenGLDisplayPanelResize() {
 
 void TGraphicForm::HelpKeyPressed(bool) {}
 
+void TGraphicForm::FormKeyDown(QKeyEvent &event) {
+  event.ignore();
+}
+
+void TGraphicForm::OpenGLDisplayPanelMouseDown(QMouseEvent &) {}
+void TGraphicForm::OpenGLDisplayPanelMouseMove(QMouseEvent &) {}
+void TGraphicForm::OpenGLDisplayPanelMouseUp(QMouseEvent &) {}
+void TGraphicForm::OpenGLDisplayPanelDblClick(QMouseEvent &) {}
+void TGraphicForm::PopupMenuPopup(const QPoint &) {}
+
+void TGraphicForm::OpenGLDisplayPanelContextPopup(const QPoint &position) {
+  ContextMenuPosition = position;
+  PopupMenuPopup(position);
+  if (!ContextMenu->isEmpty())
+    ContextMenu->popup(OpenGLDisplayPanel->mapToGlobal(position));
+}
+
 void TGraphicForm::showEvent(QShowEvent *event) {
   QWidget::showEvent(event);
   if (Thread)
@@ -114,5 +137,29 @@ void TGraphicForm::keyPressEvent(QKeyEvent *event) {
     HelpKeyPressed(event->modifiers().testFlag(Qt::ControlModifier));
     return;
   }
-  QWidget::keyPressEvent(event);
+  FormKeyDown(*event);
+}
+
+bool TGraphicForm::eventFilter(QObject *watched, QEvent *event) {
+  if (watched != OpenGLDisplayPanel)
+    return QWidget::eventFilter(watched, event);
+  switch (event->type()) {
+  case QEvent::MouseButtonPress:
+    OpenGLDisplayPanelMouseDown(static_cast<QMouseEvent &>(*event));
+    return true;
+  case QEvent::MouseMove:
+    OpenGLDisplayPanelMouseMove(static_cast<QMouseEvent &>(*event));
+    return true;
+  case QEvent::MouseButtonRelease:
+    OpenGLDisplayPanelMouseUp(static_cast<QMouseEvent &>(*event));
+    return true;
+  case QEvent::MouseButtonDblClick:
+    OpenGLDisplayPanelDblClick(static_cast<QMouseEvent &>(*event));
+    return true;
+  case QEvent::ContextMenu:
+    OpenGLDisplayPanelContextPopup(static_cast<QContextMenuEvent &>(*event).pos());
+    return true;
+  default:
+    return QWidget::eventFilter(watched, event);
+  }
 }

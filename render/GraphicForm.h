@@ -1,11 +1,15 @@
 #pragma once
 
+#include <QPoint>
 #include <QWidget>
 
 #include <atomic>
 #include <memory>
 #include <mutex>
 
+class QKeyEvent;
+class QMenu;
+class QMouseEvent;
 class TOpenGLDisplayPanel;
 class TOpenGLViewThread;
 
@@ -44,6 +48,13 @@ public:
   void SetPanelColor(const QColor &color);
   QColor PanelColor() const;
 
+  // The window's context menu (object name "PopupMenu"): a view adds its items
+  // in its constructor. It opens, without blocking, where the panel asks for a
+  // context menu, when it has items.
+  QMenu &PopupMenu() const { return *ContextMenu; }
+  // Where the context menu was last asked for, in panel coordinates.
+  QPoint PopupPosition() const { return ContextMenuPosition; }
+
   // Guards the thread-finished flag and the hand-over of parameters to the
   // thread.
   std::mutex &WindowLock() { return Lock; }
@@ -60,19 +71,33 @@ protected:
 
   // F1 (about = false) and Ctrl+F1 (about = true); nothing by default.
   virtual void HelpKeyPressed(bool about);
+  // Every other key pressed in the window; ignored by default.
+  virtual void FormKeyDown(QKeyEvent &event);
+  // The panel's mouse events, in panel coordinates; nothing by default.
+  virtual void OpenGLDisplayPanelMouseDown(QMouseEvent &event);
+  virtual void OpenGLDisplayPanelMouseMove(QMouseEvent &event);
+  virtual void OpenGLDisplayPanelMouseUp(QMouseEvent &event);
+  virtual void OpenGLDisplayPanelDblClick(QMouseEvent &event);
+  // Called when the context menu is about to open at position (panel
+  // coordinates): a view updates its items here. Nothing by default.
+  virtual void PopupMenuPopup(const QPoint &position);
 
   void showEvent(QShowEvent *event) override;
   void closeEvent(QCloseEvent *event) override;
   void keyPressEvent(QKeyEvent *event) override;
+  bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
   void OpenGLDisplayPanelResize();
+  void OpenGLDisplayPanelContextPopup(const QPoint &position);
 
   TOpenGLDisplayPanel *OpenGLDisplayPanel = nullptr;
   // Set when there is no context: the panel, kept out of the window, and the
   // plain area shown in its place.
   std::unique_ptr<TOpenGLDisplayPanel> DetachedPanel;
   QWidget *PlainArea = nullptr;
+  QMenu *ContextMenu = nullptr;
+  QPoint ContextMenuPosition;
   std::unique_ptr<TOpenGLViewThread> Thread;
   std::atomic<bool> ProjectionNeeded{true};
   std::mutex Lock;
