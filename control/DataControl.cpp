@@ -644,6 +644,13 @@ void TDataControlForm::Show1DButtonClick() {
   activateWindow();
 }
 
+void TDataControlForm::AddSelectedPoint(const std::string &code, const std::string &name) {
+  std::string error;
+  if (::AddSelectedPoint(FtPoints, code, name, error) == nullptr)
+    ShowMessageBox(this, windowTitle(), QString::fromStdString(error), QMessageBox::Critical,
+                   QMessageBox::Ok);
+}
+
 void TDataControlForm::ShowInfoButtonClick() {
   OpenWindow(FormInfo_, *this, "ShowInfoForm", WindowNumber_, Settings.WindowInfo);
 }

@@ -79,6 +79,7 @@ public:
   std::string GetTimeMinText() const override;
   std::string GetTimeMaxText() const override;
   TSelectedPointList &GetFtPoints() override { return FtPoints; }
+  void AddSelectedPoint(const std::string &code, const std::string &name) override;
   void ShowHelpWindow(bool about) override;
 
 protected:
