@@ -45,6 +45,7 @@ public:
   std::string GetTimeMinText() const override { return "0"; }
   std::string GetTimeMaxText() const override { return "4"; }
   TSelectedPointList &GetFtPoints() override { return Points; }
+  void AddSelectedPoint(const std::string &, const std::string &) override {}
   void ShowHelpWindow(bool) override {}
 
   TNeuronDataFile Data;

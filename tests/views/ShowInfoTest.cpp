@@ -46,6 +46,7 @@ public:
   std::string GetTimeMinText() const override { return "0"; }
   std::string GetTimeMaxText() const override { return "1"; }
   TSelectedPointList &GetFtPoints() override { return Points; }
+  void AddSelectedPoint(const std::string &, const std::string &) override {}
   void ShowHelpWindow(bool about) override { HelpRequests.push_back(about); }
 
   TNeuronDataFile Data;

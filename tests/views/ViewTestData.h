@@ -33,6 +33,10 @@ public:
   std::string GetTimeMinText() const override { return TimeMin; }
   std::string GetTimeMaxText() const override { return TimeMax; }
   TSelectedPointList &GetFtPoints() override { return Points; }
+  void AddSelectedPoint(const std::string &code, const std::string &name) override {
+    std::string error;
+    ::AddSelectedPoint(Points, code, name, error);
+  }
   void ShowHelpWindow(bool about) override { HelpRequests.push_back(about); }
 
   // The colour the palette gives a value, as 0..255 bytes.
