@@ -40,6 +40,11 @@ public:
   // The data drawn from (not owned); null draws no data layer.
   void SetData(const TNeuronDataFile *data) { Data = data; }
 
+  // Tells the thread that what the view shows changed for a reason it cannot
+  // see itself (options, items, points, the view's transformation): the next
+  // pass draws. Frames, ranges and the panel's size need no call. GUI thread.
+  void Invalidate() { Invalidated = true; }
+
   // The time of the frame last drawn; -1.0 until a frame with data was drawn.
   double GetLastDrawnTime() const { return LastDrawnTime; }
   // True once the panel's context works.
@@ -85,6 +90,7 @@ private:
   float ClearColor[4] = {1.0f, 1.0f, 1.0f, 0.0f};
   const int SleepPeriod;
   std::atomic<double> LastDrawnTime{-1.0};
+  std::atomic<bool> Invalidated{true};
   std::atomic<std::uint64_t> Passes{0};
   std::atomic<std::uint64_t> Frames{0};
 };
