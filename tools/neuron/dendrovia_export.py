@@ -11,6 +11,14 @@ From the command line, with a model file that builds the model:
     python3 dendrovia_export.py MODEL.hoc|MODEL.py --tstop 50 --interval 0.1 \\
         --variable v -o cell.dat
 
+or with a reconstructed morphology (SWC, Neurolucida, ...), which gets a
+default biophysics and a current step (see dendrovia_morphology.py):
+
+    python3 dendrovia_export.py --morphology cell.swc -o cell.dat
+
+--scale and --unit multiply every value, for variables far from the
+millivolt scale (a cai of 0.0001 mM is written as 0.1 uM with --scale 1000).
+
 When the model uses the standard run system (stdrun.hoc), the run starts like
 its run(): h.stdinit(), so the model's own init() and v_init apply. Every
 `interval` ms one frame with the variable at every segment is appended to the
@@ -27,6 +35,7 @@ import platform
 import runpy
 import struct
 import sys
+import warnings
 from collections import namedtuple
 
 SIGNATURE = "MTSD"
@@ -195,6 +204,64 @@ def _unit(h, variable):
         return "1"
 
 
+# Decimal exponent of each unit prefix a power of 1000 away from the next;
+# NEURON writes micro as u.
+PREFIXES = {"p": -12, "n": -9, "u": -6, "m": -3, "": 0, "k": 3, "M": 6, "G": 9}
+# Units that take a prefix, as NEURON's mechanisms write them (M is molar).
+BASE_UNITS = ("A", "V", "M", "S", "F", "mho", "ohm", "mol", "g", "m", "s", "Hz", "C", "L")
+# Extensions of the morphology files that Import3d reads.
+MORPHOLOGIES = (".swc", ".asc", ".nts", ".xml")
+# The Control Window shows values with three decimals by default.
+SHOWN_DECIMALS = 3
+
+
+def _power_of_1000(factor):
+    """k when |factor| is 1000**k for a whole k, else None."""
+    if not (math.isfinite(factor) and factor != 0):
+        return None
+    k = round(math.log10(abs(factor)) / 3)
+    return k if math.isclose(abs(factor), 1000.0**k, rel_tol=1e-12) else None
+
+
+def prefixed_unit(unit, factor):
+    """The unit of values multiplied by `factor`: the prefix of `unit`'s first
+    factor moved by a power of 1000 (mM x 1000 = uM, mA/cm2 x 1000 = uA/cm2,
+    mV x 0.001 = V). None when `factor` is no power of 1000, the unit has no
+    known prefix or the new one is outside the table."""
+    k = _power_of_1000(factor)
+    head = len(unit) - len(unit.lstrip("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"))
+    letters, rest = unit[:head], unit[head:]
+    if k is None or not letters:
+        return None
+    if letters in BASE_UNITS:
+        prefix, base = "", letters
+    elif letters[0] in PREFIXES and letters[1:] in BASE_UNITS:
+        prefix, base = letters[0], letters[1:]
+    else:
+        return None
+    exponent = PREFIXES[prefix] - 3 * k
+    new = next((p for p, e in PREFIXES.items() if e == exponent), None)
+    return None if new is None else new + base + rest
+
+
+def range_hint(minimum, maximum, unit):
+    """A suggestion when a range shows as 0.000 at the Control Window's three
+    decimals: the smallest power of 1000 that brings its largest magnitude to
+    0.1 or more, and the unit that factor gives. None when the range shows."""
+    largest = max(abs(minimum), abs(maximum))
+    if not (0 < largest < 0.5 * 10**-SHOWN_DECIMALS):
+        return None
+    factor = 1000.0
+    while largest * factor < 0.1:
+        factor *= 1000.0
+    text = (
+        f"the values range from {minimum:g} to {maximum:g} {unit}, which shows as "
+        f"{0:.{SHOWN_DECIMALS}f}: try --scale {factor:g}"
+    )
+    new = prefixed_unit(unit, factor)
+    return text + (f" (in {new})" if new else " with --unit")
+
+
 def _cross(a, b):
     return (a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0])
 
@@ -282,8 +349,9 @@ def _layout(h, sections):
     return laid_out
 
 
-def _geometry(laid_out):
-    """The file records, and the segments of every record in file order.
+def _geometry(laid_out, names):
+    """The file records, named by `names` (a mapping from section to name)
+    where it has them, and the segments of every record in file order.
     Points run from the end nearest the root outward."""
     records = []
     segment_lists = []
@@ -304,7 +372,8 @@ def _geometry(laid_out):
         else:
             start, direction = placed.pop(sec, ((0.0, 0.0, 0.0), (1.0, 0.0, 0.0)))
             points = _straight_points(sec, segments, start, direction)
-        records.append(SectionRecord(sec.name(), parent, sec.L, len(segments), points))
+        name = names.get(sec) or sec.name()
+        records.append(SectionRecord(name, parent, sec.L, len(segments), points))
         segment_lists.append(segments)
         placed.update(_place_children(kids, flipped, points))
     return records, segment_lists
@@ -328,9 +397,10 @@ def _place_children(children, flipped, points):
     return placed
 
 
-def _sampler(variable, segment_lists):
-    """A function that returns the variable at every segment in file order; 0
-    where a segment lacks it. Raises ValueError if no segment has it."""
+def _sampler(variable, segment_lists, scale=1.0):
+    """A function that returns the variable times `scale` at every segment in
+    file order; 0 where a segment lacks it. Raises ValueError if no segment
+    has it."""
     get = operator.attrgetter(variable)
     flat = []
     for segments in segment_lists:
@@ -342,19 +412,24 @@ def _sampler(variable, segment_lists):
             flat.append(seg if present else None)
     if not any(seg is not None for seg in flat):
         raise ValueError(f"no segment has the range variable {variable!r}")
-    return lambda: [0.0 if seg is None else get(seg) for seg in flat]
+    if scale == 1:
+        return lambda: [0.0 if seg is None else get(seg) for seg in flat]
+    return lambda: [0.0 if seg is None else get(seg) * scale for seg in flat]
 
 
 def export(path, variable="v", interval=0.1, tstop=None, description=None, sections=None,
-           v_init=None, unit=None):
+           v_init=None, unit=None, scale=1.0, names=None):
     """Runs the simulation from initialisation to `tstop` ms (default h.tstop)
     and writes `path`: the sections (default all; any iterable of sections or a
     SectionList) and, every `interval` ms, the range variable `variable` at
     every segment. Initialises with h.finitialize(v_init) when v_init is
     given, else like the standard run system's run() when stdrun.hoc is loaded
     (h.stdinit(), so the model's init() and v_init apply), else with
-    h.finitialize(). The unit is NEURON's for the variable unless `unit` is
-    given.
+    h.finitialize(). Every value is multiplied by `scale`. The unit is
+    `unit` when given, else NEURON's for the variable, its prefix moved when
+    `scale` is a power of 1000 (mM with scale 1000 gives uM); for another
+    scale it stays as it is, with a warning. `names` maps sections to the
+    names written for them (default: NEURON's names).
 
     Raises ValueError before anything is written if the arguments do not fit
     the model (e.g. an interval that is no whole multiple of the fixed time
@@ -373,6 +448,8 @@ def export(path, variable="v", interval=0.1, tstop=None, description=None, secti
         raise ValueError(f"interval must be positive, not {interval}")
     if not (tstop >= 0 and math.isfinite(tstop)):
         raise ValueError(f"tstop must not be negative, not {tstop}")
+    if not (scale != 0 and math.isfinite(scale)):
+        raise ValueError(f"the scale must be finite and not 0, not {scale}")
     if v_init is not None:
         h.finitialize(v_init)
     elif standard:
@@ -393,9 +470,15 @@ def export(path, variable="v", interval=0.1, tstop=None, description=None, secti
     laid_out = _layout(h, h.allsec() if sections is None else sections)
     if not laid_out:
         raise ValueError("there are no sections to export")
-    records, segment_lists = _geometry(laid_out)
-    sample = _sampler(variable, segment_lists)
-    unit = unit or _unit(h, variable)
+    records, segment_lists = _geometry(laid_out, names or {})
+    sample = _sampler(variable, segment_lists, scale)
+    if not unit:
+        unit = _unit(h, variable)
+        if scale != 1:
+            prefixed = prefixed_unit(unit, scale)
+            if prefixed is None:
+                warnings.warn(f"values scaled by {scale:g}: the unit stays {unit}; give one")
+            unit = prefixed or unit
     if description is None:
         description = f"NEURON {variable} ({unit}), {tstop:g} ms at {interval:g} ms per frame"
 
@@ -447,36 +530,113 @@ def load_model(model):
         raise RuntimeError(f"could not load {model}")
 
 
+def _factor(text):
+    """--scale's argument: a finite number other than 0."""
+    try:
+        value = float(text)
+    except ValueError:
+        value = math.nan
+    if not (value != 0 and math.isfinite(value)):
+        raise argparse.ArgumentTypeError(f"{text!r} is no finite factor other than 0")
+    return value
+
+
+def _build_morphology(args):
+    """Loads --morphology with the default biophysics and stimulus; returns
+    the cell and the stimulus, to be kept alive for the run, the tstop and
+    the description."""
+    from neuron import h
+
+    import dendrovia_morphology as morphology
+
+    h.load_file("stdrun.hoc")
+    cell = morphology.load_morphology(args.morphology)
+    biophysics = morphology.add_biophysics(cell)
+    amp = 0.5 if args.stimulus_amp is None else args.stimulus_amp
+    delay = 5.0 if args.stimulus_delay is None else args.stimulus_delay
+    dur = 20.0 if args.stimulus_dur is None else args.stimulus_dur
+    stimulus, site = morphology.add_stimulus(
+        cell, args.stimulus_at or morphology.default_site(cell), amp, delay, dur
+    )
+    h.v_init = morphology.REST
+    # The response to the step and 20 ms of its decay.
+    tstop = delay + dur + 20.0 if args.tstop is None else args.tstop
+    description = (
+        f"{os.path.basename(args.morphology)}: {biophysics}, {amp:g} nA at {site} "
+        f"{delay:g}-{delay + dur:g} ms"
+    )
+    if args.variable != "v":
+        description += f"; {args.variable}"
+    return (cell, stimulus), tstop, description
+
+
 def main(argv=None):
     parser = argparse.ArgumentParser(
-        description="Runs a NEURON model and writes the simulation as a Dendrovia data file."
+        description="Runs a NEURON model, or a reconstructed morphology with a default "
+        "biophysics, and writes the simulation as a Dendrovia data file."
     )
-    parser.add_argument("model", help="a hoc file or a Python file that builds the model")
+    parser.add_argument("model", nargs="?", help="a hoc file or a Python file that builds the model")
     parser.add_argument("-o", "--output", required=True, help="data file to write")
-    parser.add_argument("--tstop", type=float, help="end of the run in ms (default: tstop)")
+    parser.add_argument("--tstop", type=float,
+                        help="end of the run in ms (default: tstop; for a morphology "
+                        "20 ms after the stimulus)")
     parser.add_argument("--interval", type=float, default=0.1, help="ms between frames")
     parser.add_argument("--variable", default="v", help="range variable, e.g. v, ina, m_hh")
     parser.add_argument("--description", help="one line describing the simulation")
     parser.add_argument("--v-init", type=float, help="initialise with finitialize(V_INIT)")
+    parser.add_argument("--scale", type=_factor, metavar="FACTOR",
+                        help="multiply every value by FACTOR")
+    parser.add_argument("--unit", metavar="TEXT", help="the values' unit (default: NEURON's, "
+                        "its prefix moved by a --scale that is a power of 1000)")
+    cell = parser.add_argument_group(
+        "reconstructed morphology",
+        "passive membrane, HH in soma and axon, nseg by d_lambda, a current step",
+    )
+    cell.add_argument("--morphology", metavar="FILE",
+                      help="a morphology file Import3d reads: .swc, .asc (Neurolucida), "
+                      ".nts (Eutectic), .xml (MorphML)")
+    cell.add_argument("--stimulus-at", metavar="SECTION(X)",
+                      help="where the current step goes (default: soma(0.5))")
+    cell.add_argument("--stimulus-amp", type=float, metavar="NA", help="default 0.5 nA")
+    cell.add_argument("--stimulus-delay", type=float, metavar="MS", help="default 5 ms")
+    cell.add_argument("--stimulus-dur", type=float, metavar="MS", help="default 20 ms")
     args = parser.parse_args(argv)
+    if (args.model is None) == (args.morphology is None):
+        parser.error("give either a model file or --morphology")
+    if args.model is not None and os.path.splitext(args.model)[1].lower() in MORPHOLOGIES:
+        parser.error(f"{args.model} is a morphology: give it with --morphology")
+    stimulus_options = (args.stimulus_at, args.stimulus_amp, args.stimulus_delay,
+                        args.stimulus_dur)
+    if args.model is not None and any(option is not None for option in stimulus_options):
+        parser.error("the --stimulus options go with --morphology")
     # No windows: this runs in batch, also where no display can be opened.
     os.environ.setdefault("NEURON_MODULE_OPTIONS", "-nogui")
     output = os.path.abspath(args.output)
+    warnings.showwarning = lambda message, *_: print(
+        f"{parser.prog}: warning: {message}", file=sys.stderr
+    )
     try:
-        load_model(args.model)
-        from neuron import h
+        names = None
+        if args.morphology is not None:
+            alive, tstop, description = _build_morphology(args)
+            names = alive[0].names
+        else:
+            load_model(args.model)
+            from neuron import h
 
-        tstop = args.tstop
-        if tstop is None and h.name_declared("tstop"):
-            tstop = h.tstop
-        description = args.description
-        if description is None and tstop is not None:
-            description = (
-                f"{os.path.basename(args.model)}: {args.variable}, {tstop:g} ms "
-                f"at {args.interval:g} ms per frame"
-            )
+            tstop = args.tstop
+            if tstop is None and h.name_declared("tstop"):
+                tstop = h.tstop
+            description = None
+            if tstop is not None:
+                description = (
+                    f"{os.path.basename(args.model)}: {args.variable}, {tstop:g} ms "
+                    f"at {args.interval:g} ms per frame"
+                )
         summary = export(
-            output, args.variable, args.interval, tstop, description, v_init=args.v_init
+            output, args.variable, args.interval, tstop, args.description if args.description is not None else description,
+           
+            v_init=args.v_init, unit=args.unit, scale=args.scale or 1.0, names=names,
         )
     except (OSError, RuntimeError, ValueError) as error:
         sys.exit(f"{parser.prog}: {error}")
@@ -485,6 +645,10 @@ def main(argv=None):
         f"{summary.frames} frames, {args.variable} from {summary.variable_min:g} "
         f"to {summary.variable_max:g} {summary.unit}"
     )
+    hint = None if args.scale else range_hint(summary.variable_min, summary.variable_max,
+                                               summary.unit)
+    if hint:
+        print(f"{parser.prog}: {hint}", file=sys.stderr)
 
 
 if __name__ == "__main__":
