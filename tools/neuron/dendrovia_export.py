@@ -575,7 +575,8 @@ def main(argv=None):
         description="Runs a NEURON model, or a reconstructed morphology with a default "
         "biophysics, and writes the simulation as a Dendrovia data file."
     )
-    parser.add_argument("model", nargs="?", help="a hoc file or a Python file that builds the model")
+    parser.add_argument("model", nargs="?",
+                        help="a hoc file or a Python file that builds the model")
     parser.add_argument("-o", "--output", required=True, help="data file to write")
     parser.add_argument("--tstop", type=float,
                         help="end of the run in ms (default: tstop; for a morphology "
@@ -633,10 +634,11 @@ def main(argv=None):
                     f"{os.path.basename(args.model)}: {args.variable}, {tstop:g} ms "
                     f"at {args.interval:g} ms per frame"
                 )
+        if args.description is not None:
+            description = args.description
         summary = export(
-            output, args.variable, args.interval, tstop, args.description if args.description is not None else description,
-           
-            v_init=args.v_init, unit=args.unit, scale=args.scale or 1.0, names=names,
+            output, args.variable, args.interval, tstop, description, v_init=args.v_init,
+            unit=args.unit, scale=args.scale or 1.0, names=names,
         )
     except (OSError, RuntimeError, ValueError) as error:
         sys.exit(f"{parser.prog}: {error}")

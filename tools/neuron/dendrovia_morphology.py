@@ -21,7 +21,7 @@ import io
 import math
 import os
 import re
-import sys
+import warnings
 
 # Import3d's reader of each morphology format, by file extension.
 READERS = {
@@ -125,7 +125,8 @@ def load_morphology(path):
     """Builds the sections of a morphology file through Import3d, chosen by
     the file's extension. Raises MorphologyError, naming the file and what
     Import3d said, for a file that is missing, empty or that Import3d does
-    not take. Import3d's warnings about a file it still takes are printed."""
+    not take. Import3d's complaints about a file it still takes become a
+    warning."""
     from neuron import h
 
     extension = os.path.splitext(path)[1].lower()
@@ -152,8 +153,8 @@ def load_morphology(path):
             read = False
     if not read or not morphology.all:
         raise MorphologyError(f"{path}: Import3d cannot read it: {_complaint(said.getvalue())}")
-    if reader.err and said.getvalue().strip():
-        print(f"warning: {path}: {_complaint(said.getvalue())}", file=sys.stderr)
+    if getattr(reader, "err", 0) and said.getvalue().strip():
+        warnings.warn(f"{path}: {_complaint(said.getvalue())}")
     return morphology
 
 

@@ -11,11 +11,11 @@ The file appears only once it is complete, so an interrupted run leaves none.
 """
 
 import argparse
-import math
 import os
 import sys
 
 import dendrovia_export
+from dendrovia_morphology import d_lambda_nseg
 
 MORPHOLOGY = "/usr/share/nrn/demo/pyramid.nrn"
 # Sections that begin within this path distance from the soma centre (um) are active.
@@ -24,19 +24,6 @@ ACTIVE_REACH = 80.0
 DENDRITE_DENSITY = 0.5
 STIMULUS = dict(delay=5.0, dur=40.0, amp=2.5)  # ms, ms, nA
 REST = -70.0  # mV, the passive reversal and the initial potential
-
-
-def lambda_f(sec, frequency=100.0):
-    """AC length constant (um) of a section at `frequency` Hz, along its 3D points."""
-    n = int(sec.n3d())
-    if n < 2:
-        return 1e5 * math.sqrt(sec.diam / (4 * math.pi * frequency * sec.Ra * sec.cm))
-    electrotonic = 0.0
-    for i in range(1, n):
-        length = sec.arc3d(i) - sec.arc3d(i - 1)
-        electrotonic += length / math.sqrt(sec.diam3d(i - 1) + sec.diam3d(i))
-    electrotonic *= math.sqrt(2) * 1e-5 * math.sqrt(4 * math.pi * frequency * sec.Ra * sec.cm)
-    return sec.L / electrotonic
 
 
 def build(h):
@@ -55,8 +42,7 @@ def build(h):
         for seg in sec:
             seg.g_pas = 5e-5
             seg.e_pas = REST
-        # d_lambda rule: segments no longer than 0.1 of the length constant at 100 Hz.
-        sec.nseg = int((sec.L / (0.1 * lambda_f(sec)) + 0.9) / 2) * 2 + 1
+        sec.nseg = d_lambda_nseg(sec)
         if sec == soma or h.distance(sec(0)) < ACTIVE_REACH:
             sec.insert("hh")
             for seg in sec:
