@@ -209,8 +209,6 @@ def _unit(h, variable):
 PREFIXES = {"p": -12, "n": -9, "u": -6, "m": -3, "": 0, "k": 3, "M": 6, "G": 9}
 # Units that take a prefix, as NEURON's mechanisms write them (M is molar).
 BASE_UNITS = ("A", "V", "M", "S", "F", "mho", "ohm", "mol", "g", "m", "s", "Hz", "C", "L")
-# Extensions of the morphology files that Import3d reads.
-MORPHOLOGIES = (".swc", ".asc", ".nts", ".xml")
 # The Control Window shows values with three decimals by default.
 SHOWN_DECIMALS = 3
 
@@ -541,26 +539,27 @@ def _factor(text):
     return value
 
 
-def _build_morphology(args):
+def _build_morphology(args, morphology):
     """Loads --morphology with the default biophysics and stimulus; returns
     the cell and the stimulus, to be kept alive for the run, the tstop and
     the description."""
     from neuron import h
 
-    import dendrovia_morphology as morphology
-
     h.load_file("stdrun.hoc")
     cell = morphology.load_morphology(args.morphology)
     biophysics = morphology.add_biophysics(cell)
-    amp = 0.5 if args.stimulus_amp is None else args.stimulus_amp
-    delay = 5.0 if args.stimulus_delay is None else args.stimulus_delay
-    dur = 20.0 if args.stimulus_dur is None else args.stimulus_dur
+
+    def given(value, default):
+        return default if value is None else value
+
+    amp = given(args.stimulus_amp, morphology.STIMULUS_AMP)
+    delay = given(args.stimulus_delay, morphology.STIMULUS_DELAY)
+    dur = given(args.stimulus_dur, morphology.STIMULUS_DUR)
     stimulus, site = morphology.add_stimulus(
         cell, args.stimulus_at or morphology.default_site(cell), amp, delay, dur
     )
     h.v_init = morphology.REST
-    # The response to the step and 20 ms of its decay.
-    tstop = delay + dur + 20.0 if args.tstop is None else args.tstop
+    tstop = given(args.tstop, delay + dur + morphology.AFTER_STIMULUS)
     description = (
         f"{os.path.basename(args.morphology)}: {biophysics}, {amp:g} nA at {site} "
         f"{delay:g}-{delay + dur:g} ms"
@@ -604,7 +603,9 @@ def main(argv=None):
     args = parser.parse_args(argv)
     if (args.model is None) == (args.morphology is None):
         parser.error("give either a model file or --morphology")
-    if args.model is not None and os.path.splitext(args.model)[1].lower() in MORPHOLOGIES:
+    import dendrovia_morphology as morphology
+
+    if args.model is not None and os.path.splitext(args.model)[1].lower() in morphology.READERS:
         parser.error(f"{args.model} is a morphology: give it with --morphology")
     stimulus_options = (args.stimulus_at, args.stimulus_amp, args.stimulus_delay,
                         args.stimulus_dur)
@@ -619,7 +620,7 @@ def main(argv=None):
     try:
         names = None
         if args.morphology is not None:
-            alive, tstop, description = _build_morphology(args)
+            alive, tstop, description = _build_morphology(args, morphology)
             names = alive[0].names
         else:
             load_model(args.model)

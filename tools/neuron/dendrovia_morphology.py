@@ -14,6 +14,8 @@ The default biophysics (textbook values, all in NEURON's units):
   e_pas -65 mV, so that the whole cell rests at -65 mV;
 - nseg by the d_lambda rule: segments no longer than 0.1 of the length
   constant at 100 Hz, odd counts.
+The command line's default stimulus is 0.5 nA at soma(0.5) from 5 to 25 ms,
+and its run ends 20 ms later.
 """
 
 import contextlib
@@ -39,6 +41,11 @@ CELSIUS = 6.3  # degC, the temperature of the Hodgkin-Huxley fits
 ACTIVE_TYPES = ("soma", "axon")
 D_LAMBDA = 0.1
 D_LAMBDA_FREQUENCY = 100.0  # Hz
+# The default current step, and how long a run goes on after it (its decay).
+STIMULUS_AMP = 0.5  # nA
+STIMULUS_DELAY = 5.0  # ms
+STIMULUS_DUR = 20.0  # ms
+AFTER_STIMULUS = 20.0  # ms
 
 _SITE = re.compile(r"^\s*([^()\s]+)\s*(?:\(\s*([^()]*?)\s*\))?\s*$")
 
