@@ -181,10 +181,13 @@ class MorphologyCommandLineTest(unittest.TestCase):
         bad_parent = write("parent.swc", "1 1 0 0 0 5 -1\n2 3 0 10 0 1 7\n")
         broken = write("broken.asc", '("CellBody"\n (CellBody)\n ( 0 0 0 1)\n')
         other = write("cell.txt", "1 1 0 0 0 5 -1\n")
+        folder = os.path.join(self.folder.name, "folder.swc")
+        os.mkdir(folder)
         # arguments, words the message must hold
         cases = [
             (["--morphology", missing], ["missing.swc", "no such file"]),
             (["--morphology", empty], ["empty.swc", "empty"]),
+            (["--morphology", folder], ["folder.swc", "not a file"]),
             (["--morphology", garbage], ["garbage.swc", "Import3d", "could not parse"]),
             (["--morphology", bad_parent], ["parent.swc", "Import3d", "pid=7"]),
             (["--morphology", broken], ["broken.asc", "Import3d", "parse error"]),

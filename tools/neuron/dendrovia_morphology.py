@@ -140,8 +140,10 @@ def load_morphology(path):
     if extension not in READERS:
         known = ", ".join(sorted(READERS))
         raise MorphologyError(f"{path}: unknown morphology format (known: {known})")
-    if not os.path.isfile(path):
+    if not os.path.exists(path):
         raise MorphologyError(f"{path}: no such file")
+    if not os.path.isfile(path):
+        raise MorphologyError(f"{path}: not a file")
     if os.path.getsize(path) == 0:
         raise MorphologyError(f"{path}: the file is empty")
     h.load_file("import3d.hoc")
