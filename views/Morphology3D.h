@@ -1,0 +1,69 @@
+#pragma once
+
+#include "views/ModelTransform3D.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+class TNeuronDataFile;
+
+// A corner of a Diameter band, in transformed (eye) coordinates.
+struct TBandCorner {
+  double X = 0.0;
+  double Y = 0.0;
+};
+
+// The flat band between two transformed points (e, f) and (g, h) as wide as
+// the diameters 2 r1 and 2 r2 at its ends, facing the screen: its corners in
+// drawing order. A piece along the screen's vertical or horizontal (within
+// 0.001) is a rectangle; a piece seen end-on is a square of side twice the
+// larger radius about the first point.
+std::array<TBandCorner, 4> DiameterBandCorners(double e, double f, double g, double h, double r1,
+                                               double r2);
+
+// The drawable arrays of the 3D morphology, Qt- and GL-free.
+//
+// The point arrays of the checked items are built once per model and per change
+// of the check marks (Update); the colours are refreshed per frame from the
+// frame's segment colours (Color). For Diameter, BuildBands computes the four
+// corners of every piece between two consecutive points of a segment under the
+// model matrix; it does so again only when the matrix or the points changed.
+class TMorphology3D {
+public:
+  // Rebuilds the point arrays when the data or its check marks changed since
+  // the last call; true when it did.
+  bool Update(const TNeuronDataFile &data);
+
+  // Vertex and segment colours for the wire: one colour per point, taken from
+  // its segment (red, green, blue per global segment).
+  void Color(const float *segmentColors);
+  // The band corners under the matrix (then ColorBands for their colours).
+  void BuildBands(const TMatrix4d &modelMatrix);
+  void ColorBands(const float *segmentColors);
+
+  // Points of the checked items, x, y, z each.
+  const std::vector<float> &Points() const { return PointList; }
+  const std::vector<float> &PointColors() const { return PointColorList; }
+  // Pairs of indices into Points: every piece between consecutive points of a
+  // segment (the wire's lines).
+  const std::vector<std::uint32_t> &Lines() const { return LineList; }
+  // Four corners per piece, x, y each, in the order of Lines; and their colours.
+  const std::vector<float> &BandCorners() const { return BandCornerList; }
+  const std::vector<float> &BandColors() const { return BandColorList; }
+
+private:
+  const TNeuronDataFile *Source = nullptr;
+  std::vector<std::uint8_t> Checked;
+  std::vector<double> Coordinates;
+  std::vector<double> Radii;
+  std::vector<std::int32_t> PointSegment;
+  std::vector<std::int32_t> PieceSegment;
+  std::vector<float> PointList;
+  std::vector<float> PointColorList;
+  std::vector<std::uint32_t> LineList;
+  bool BandsValid = false;
+  TMatrix4d BandMatrix{};
+  std::vector<float> BandCornerList;
+  std::vector<float> BandColorList;
+};
