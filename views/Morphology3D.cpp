@@ -89,43 +89,69 @@ void TMorphology3D::Color(const float *segmentColors) {
   }
 }
 
-void TMorphology3D::BuildBands(const TMatrix4d &modelMatrix) {
-  if (BandsValid && modelMatrix == BandMatrix)
+void TMorphology3D::BuildBands(const TMatrix4d &modelMatrix, double pixelSize) {
+  if (BandsValid && modelMatrix == BandMatrix && pixelSize == BandPixelSize)
     return;
   BandMatrix = modelMatrix;
+  BandPixelSize = pixelSize;
   BandsValid = true;
   const TMatrix4d &m = modelMatrix;
-  BandCornerList.resize(LineList.size() / 2 * 8);
-  float *out = BandCornerList.data();
   // Only x and y of the turned points matter: the bands lie in the screen plane.
-  const auto eyeX = [&](std::uint32_t i) {
-    const double *p = &Coordinates[3 * static_cast<std::size_t>(i)];
-    return m[0] * p[0] + m[4] * p[1] + m[8] * p[2] + m[12];
-  };
-  const auto eyeY = [&](std::uint32_t i) {
-    const double *p = &Coordinates[3 * static_cast<std::size_t>(i)];
-    return m[1] * p[0] + m[5] * p[1] + m[9] * p[2] + m[13];
-  };
-  for (std::size_t piece = 0; piece < LineList.size(); piece += 2) {
-    const std::uint32_t a = LineList[piece];
-    const std::uint32_t b = LineList[piece + 1];
+  const std::size_t points = PointSegment.size();
+  EyePoints.resize(2 * points);
+  for (std::size_t i = 0; i < points; ++i) {
+    const double *p = &Coordinates[3 * i];
+    EyePoints[2 * i] = m[0] * p[0] + m[4] * p[1] + m[8] * p[2] + m[12];
+    EyePoints[2 * i + 1] = m[1] * p[0] + m[5] * p[1] + m[9] * p[2] + m[13];
+  }
+  const std::size_t pieces = PieceSegment.size();
+  BandCornerList.resize(pieces * 12);
+  BandOutlineList.clear();
+  BandFillList.clear();
+  float *corners = BandCornerList.data();
+  float *ends = corners + pieces * 8;
+  for (std::size_t piece = 0; piece < pieces; ++piece) {
+    const std::uint32_t a = LineList[2 * piece];
+    const std::uint32_t b = LineList[2 * piece + 1];
+    const double *p = &EyePoints[2 * a];
+    const double *q = &EyePoints[2 * b];
     for (const TBandCorner &corner :
-         DiameterBandCorners(eyeX(a), eyeY(a), eyeX(b), eyeY(b), Radii[a], Radii[b])) {
-      *out++ = static_cast<float>(corner.X);
-      *out++ = static_cast<float>(corner.Y);
+         DiameterBandCorners(p[0], p[1], q[0], q[1], Radii[a], Radii[b])) {
+      *corners++ = static_cast<float>(corner.X);
+      *corners++ = static_cast<float>(corner.Y);
+    }
+    *ends++ = static_cast<float>(p[0]);
+    *ends++ = static_cast<float>(p[1]);
+    *ends++ = static_cast<float>(q[0]);
+    *ends++ = static_cast<float>(q[1]);
+    const auto first = static_cast<std::uint32_t>(4 * piece);
+    if (2.0 * std::max(Radii[a], Radii[b]) >= pixelSize) {
+      BandOutlineList.insert(BandOutlineList.end(), {first, first + 1, first + 1, first + 2,
+                                                     first + 2, first + 3, first + 3, first});
+      BandFillList.insert(BandFillList.end(), {first, first + 1, first + 2, first + 3});
+    } else {
+      const auto end = static_cast<std::uint32_t>(4 * pieces + 2 * piece);
+      BandOutlineList.insert(BandOutlineList.end(), {end, end + 1});
     }
   }
 }
 
 void TMorphology3D::ColorBands(const float *segmentColors) {
-  BandColorList.resize(PieceSegment.size() * 12);
-  float *out = BandColorList.data();
+  // Four corners, then the two ends, of every piece.
+  BandColorList.resize(PieceSegment.size() * 18);
+  float *corners = BandColorList.data();
+  float *ends = corners + PieceSegment.size() * 12;
   for (const std::int32_t segment : PieceSegment) {
     const float *color = segmentColors + 3 * static_cast<std::ptrdiff_t>(segment);
     for (int corner = 0; corner < 4; ++corner) {
-      *out++ = color[0];
-      *out++ = color[1];
-      *out++ = color[2];
+      *corners++ = color[0];
+      *corners++ = color[1];
+      *corners++ = color[2];
+    }
+    for (int end = 0; end < 2; ++end) {
+      *ends++ = color[0];
+      *ends++ = color[1];
+      *ends++ = color[2];
     }
   }
 }

@@ -28,7 +28,14 @@ std::array<TBandCorner, 4> DiameterBandCorners(double e, double f, double g, dou
 // of the check marks (Update); the colours are refreshed per frame from the
 // frame's segment colours (Color). For Diameter, BuildBands computes the four
 // corners of every piece between two consecutive points of a segment under the
-// model matrix; it does so again only when the matrix or the points changed.
+// model matrix, and its outline; it does so again only when the matrix, the
+// pixel size or the points changed.
+//
+// A band at least a pixel wide at one end is drawn as its outline (its four
+// edges as 1-pixel lines, drawn first) and its fill. A narrower band lies
+// within half a pixel of its centre line, and its outline and fill light the
+// pixels along that line: it is drawn as that one line, which is what makes
+// large cells fast to draw.
 class TMorphology3D {
 public:
   // Rebuilds the point arrays when the data or its check marks changed since
@@ -38,8 +45,9 @@ public:
   // Vertex and segment colours for the wire: one colour per point, taken from
   // its segment (red, green, blue per global segment).
   void Color(const float *segmentColors);
-  // The band corners under the matrix (then ColorBands for their colours).
-  void BuildBands(const TMatrix4d &modelMatrix);
+  // The band corners under the matrix, and the outlines for pixels of
+  // pixelSize model units (then ColorBands for their colours).
+  void BuildBands(const TMatrix4d &modelMatrix, double pixelSize);
   void ColorBands(const float *segmentColors);
 
   // Points of the checked items, x, y, z each.
@@ -48,9 +56,17 @@ public:
   // Pairs of indices into Points: every piece between consecutive points of a
   // segment (the wire's lines).
   const std::vector<std::uint32_t> &Lines() const { return LineList; }
-  // Four corners per piece, x, y each, in the order of Lines; and their colours.
+  // Four corners per piece, x, y each, in the order of Lines, then the two
+  // ends of every piece; and their colours. The first four per piece are the
+  // quads.
   const std::vector<float> &BandCorners() const { return BandCornerList; }
   const std::vector<float> &BandColors() const { return BandColorList; }
+  std::size_t BandCount() const { return PieceSegment.size(); }
+  // Pairs of indices into BandCorners: the outlines of the wide bands and the
+  // centre lines of the narrow ones.
+  const std::vector<std::uint32_t> &BandOutlines() const { return BandOutlineList; }
+  // Quads of indices into BandCorners: the fills of the wide bands.
+  const std::vector<std::uint32_t> &BandFills() const { return BandFillList; }
 
 private:
   const TNeuronDataFile *Source = nullptr;
@@ -64,6 +80,10 @@ private:
   std::vector<std::uint32_t> LineList;
   bool BandsValid = false;
   TMatrix4d BandMatrix{};
+  double BandPixelSize = 0.0;
+  std::vector<double> EyePoints;
   std::vector<float> BandCornerList;
   std::vector<float> BandColorList;
+  std::vector<std::uint32_t> BandOutlineList;
+  std::vector<std::uint32_t> BandFillList;
 };

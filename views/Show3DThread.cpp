@@ -260,9 +260,8 @@ void TOpenGLThread3D::DrawWire(const float *colors) {
 void TOpenGLThread3D::DrawDiameter(const float *colors) {
   // The corners are given in eye coordinates, so the bands face the screen
   // whatever the rotation.
-  Morphology.BuildBands(ModelTransform.Matrix());
+  Morphology.BuildBands(ModelTransform.Matrix(), Geometry.XUnits(1.0));
   Morphology.ColorBands(colors);
-  const auto corners = static_cast<GLsizei>(Morphology.BandCorners().size() / 2);
   glEnable(GL_POLYGON_SMOOTH);
   glLineWidth(1.0f);
   glEnableClientState(GL_VERTEX_ARRAY);
@@ -270,10 +269,10 @@ void TOpenGLThread3D::DrawDiameter(const float *colors) {
   glVertexPointer(2, GL_FLOAT, 0, Morphology.BandCorners().data());
   glColorPointer(3, GL_FLOAT, 0, Morphology.BandColors().data());
   // Outlines first, so that a band narrower than a pixel still shows as a line.
-  glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-  glDrawArrays(GL_QUADS, 0, corners);
-  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-  glDrawArrays(GL_QUADS, 0, corners);
+  const std::vector<std::uint32_t> &outlines = Morphology.BandOutlines();
+  glDrawElements(GL_LINES, static_cast<GLsizei>(outlines.size()), GL_UNSIGNED_INT, outlines.data());
+  const std::vector<std::uint32_t> &fills = Morphology.BandFills();
+  glDrawElements(GL_QUADS, static_cast<GLsizei>(fills.size()), GL_UNSIGNED_INT, fills.data());
   glDisableClientState(GL_COLOR_ARRAY);
   glDisableClientState(GL_VERTEX_ARRAY);
 }

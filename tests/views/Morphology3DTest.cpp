@@ -76,18 +76,48 @@ TEST_F(Morphology3D, BandsAreThePiecesCornersUnderTheMatrix) {
   TModelTransform3D transform;
   transform.SetTranslation(5, 0);
   transform.SetScale(2, 2, 2);
-  Morphology.BuildBands(transform.Matrix());
+  Morphology.BuildBands(transform.Matrix(), 0.5);
   Morphology.ColorBands(Colors());
-  ASSERT_EQ(Morphology.BandCorners().size(), Morphology.Lines().size() * 4);
-  ASSERT_EQ(Morphology.BandColors().size(), Morphology.Lines().size() * 6);
+  const std::size_t pieces = Morphology.Lines().size() / 2;
+  ASSERT_EQ(Morphology.BandCount(), pieces);
+  ASSERT_EQ(Morphology.BandCorners().size(), pieces * 12);
+  ASSERT_EQ(Morphology.BandColors().size(), pieces * 18);
   // The soma's first piece: x from 0 to 5 doubled, shifted by 5, diameter 1.
   const std::array<TBandCorner, 4> expected = DiameterBandCorners(5, 0, 15, 0, 0.5, 0.5);
   for (int i = 0; i < 4; ++i) {
     EXPECT_FLOAT_EQ(Morphology.BandCorners()[2 * i], expected[i].X);
     EXPECT_FLOAT_EQ(Morphology.BandCorners()[2 * i + 1], expected[i].Y);
   }
+  // Its ends follow the corners of all pieces.
+  EXPECT_FLOAT_EQ(Morphology.BandCorners()[8 * pieces], 5.0f);
+  EXPECT_FLOAT_EQ(Morphology.BandCorners()[8 * pieces + 2], 15.0f);
   // Every corner of a piece in its segment's colour: the last piece is segment 2's.
+  EXPECT_EQ(Morphology.BandColors()[12 * pieces - 1], Colors()[3 * 2 + 2]);
   EXPECT_EQ(Morphology.BandColors().back(), Colors()[3 * 2 + 2]);
+}
+
+// Bands 1 unit wide: outlined by their edges and filled at pixels of up to
+// 1 unit, their centre line alone at larger pixels.
+TEST_F(Morphology3D, BandsNarrowerThanAPixelAreTheirCentreLine) {
+  Morphology.Update(Context->Data);
+  const TMatrix4d identity = TModelTransform3D().Matrix();
+  const auto pieces = static_cast<std::uint32_t>(Morphology.Lines().size() / 2);
+  for (const double pixel : {0.5, 1.0, 1.5}) {
+    Morphology.BuildBands(identity, pixel);
+    const std::vector<std::uint32_t> &outlines = Morphology.BandOutlines();
+    if (pixel <= 1.0) {
+      ASSERT_EQ(outlines.size(), 8u * pieces) << pixel;
+      EXPECT_EQ(std::vector(outlines.begin(), outlines.begin() + 8),
+                (std::vector<std::uint32_t>{0, 1, 1, 2, 2, 3, 3, 0}));
+      ASSERT_EQ(Morphology.BandFills().size(), 4u * pieces);
+      EXPECT_EQ(Morphology.BandFills()[7], 7u);
+    } else {
+      ASSERT_EQ(outlines.size(), 2u * pieces) << pixel;
+      EXPECT_TRUE(Morphology.BandFills().empty());
+      EXPECT_EQ(outlines[2], 4 * pieces + 2);
+      EXPECT_EQ(outlines[3], 4 * pieces + 3);
+    }
+  }
 }
 
 } // namespace

@@ -344,20 +344,33 @@ TEST_F(Show3D, ADoubleClickOrShowingAgainPutsTheModelBack) {
 
 TEST_F(Show3D, DiameterBandsAreAsWideAsTheDiametersWhateverTheTurn) {
   TOptions::Instance().Graphics3D.ShapeStyle = TOpenGLThread3D::Diameter;
-  // Diameter 20 along x, 1.5 pixels per unit: a band 30 pixels high.
-  Open({Section("soma", -1, {{0, 0, 0, 20}, {200, 0, 0, 20}})}, {{0.0, 0.0}});
-  const TRgbBytes color = Context->ColorOf(0.0);
-  EXPECT_NEAR(RunHeight(ToPixel(100.0, 0.0), color), 30, 2);
-  EXPECT_NEAR(RunHeight(ToPixel(20.0, 0.0), color), 30, 2);
-  // Turned about X the band still faces the screen, as wide as before.
-  Key(Qt::Key_X, Qt::NoModifier, 6);
-  Redraw();
-  EXPECT_NEAR(RunHeight(ToPixel(100.0, 0.0), color), 30, 2);
-  // Turned about Y towards the viewer, the piece gets shorter, not thinner.
-  Key(Qt::Key_Y, Qt::NoModifier, 6);
-  Redraw();
-  EXPECT_NEAR(RunHeight(ToPixel(50.0, 0.0), color), 30, 2);
-  EXPECT_EQ(At(ToPixel(150.0, 0.0)), White);
+  // Along x at 1.5 pixels per unit: diameter 20 is a band 30 pixels high; a
+  // band narrower than a pixel still shows as a line.
+  for (const auto &[diameter, pixels] : {std::pair{20.0, 30}, std::pair{0.2, 1}}) {
+    SCOPED_TRACE(diameter);
+    Open({Section("soma", -1, {{0, 0, 0, diameter}, {200, 0, 0, diameter}})}, {{0.0, 0.0}});
+    const TRgbBytes color = Context->ColorOf(0.0);
+    const auto height = [&](double x) {
+      const QPoint p = ToPixel(x, 0.0);
+      int best = 0;
+      for (int dy = -1; dy <= 1; ++dy)
+        best = std::max(best, RunHeight(p + QPoint(0, dy), color));
+      EXPECT_GE(best, std::max(1, pixels - 2)) << "at " << x;
+      EXPECT_LE(best, pixels + 2) << "at " << x;
+    };
+    height(100.0);
+    height(20.0);
+    // Turned about X the band still faces the screen, as wide as before.
+    Key(Qt::Key_X, Qt::NoModifier, 6);
+    Redraw();
+    height(100.0);
+    // Turned about Y towards the viewer, the piece gets shorter, not thinner.
+    Key(Qt::Key_Y, Qt::NoModifier, 6);
+    Redraw();
+    height(50.0);
+    EXPECT_EQ(At(ToPixel(150.0, 0.0)), White);
+    Form.reset();
+  }
 }
 
 // With every coordinate positive (a reconstruction not centred on the
