@@ -155,10 +155,10 @@ double TOpenGLThread3D::AxisLength() const {
 void TOpenGLThread3D::LoadProjection() {
   const std::array<double, 3> &scale = ModelTransform.Scale();
   const double largest = std::max({std::fabs(scale[0]), std::fabs(scale[1]), std::fabs(scale[2])});
-  Depth = ModelDepthRange(Bounds(), largest, ShowAxes ? AxisLength() : 0.0);
+  const TDepthRange depth = ModelDepthRange(Bounds(), largest, ShowAxes ? AxisLength() : 0.0);
   if (Geometry.ViewLeft != Geometry.ViewRight && Geometry.ViewBottom != Geometry.ViewTop)
     glOrtho(Geometry.ViewLeft, Geometry.ViewRight, Geometry.ViewBottom, Geometry.ViewTop,
-            Depth.Near, Depth.Far);
+            depth.Near, depth.Far);
 }
 
 void TOpenGLThread3D::DrawLayers() {

@@ -59,8 +59,6 @@ public:
   int GetShapeStyle() const { return ShapeStyle; }
   bool GetShowAxes() const { return ShowAxes; }
   bool GetShowPalette() const { return ShowPalette; }
-  // The depth planes of the last frame.
-  TDepthRange GetDepthRange() const { return Depth; }
 
   // The least gap between the model's bounding box and the panel edges.
   static constexpr int MinimumMargin = 10;
@@ -97,7 +95,6 @@ private:
   int PaletteTop = 100;
   bool ShowPalette = false;
   int ShapeStyle = Wire;
-  TDepthRange Depth{0.1, 100.0};
   TModelTransform3D ModelTransform;
   TMorphology3D Morphology;
 };
