@@ -9,7 +9,6 @@
 #include "views/Show3DThread.h"
 
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -21,8 +20,8 @@
 
 namespace {
 
-// The Control Window's side of the 3D window: its button, its bounds, the
-// item check marks and playback pacing.
+// The Control Window's side of the 3D window: its button, its bounds and
+// playback pacing.
 class Control3DViewTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -102,34 +101,6 @@ TEST_F(Control3DViewTest, PlaybackWaitsForTheVisible3DWindow) {
   view->RenderThread()->Resume();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !Form->IsPlaying(); }, 20000));
   EXPECT_TRUE(QTest::qWaitFor([&] { return view->GetLastDrawnTime() == 10.0; }));
-}
-
-TEST_F(Control3DViewTest, UncheckingAnItemRedrawsWithoutIt) {
-  Press("Show3DButton");
-  TShow3DForm *view = Form->Form3D();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return view->GetLastDrawnTime() == 0.0; }));
-  auto *items = Form->findChild<QListWidget *>("NeuronItemCheckListBox");
-  const auto coloured = [&] {
-    const QImage picture = view->DisplayPanel()->grabFramebuffer();
-    int count = 0;
-    for (int y = 0; y < picture.height(); ++y)
-      for (int x = 0; x < picture.width(); ++x)
-        count += picture.pixel(x, y) != qRgb(255, 255, 255);
-    return count;
-  };
-  const auto redrawn = [&] {
-    const std::uint64_t frames = view->RenderThread()->GetFrameCount();
-    return QTest::qWaitFor([&] { return view->RenderThread()->GetFrameCount() > frames; });
-  };
-  ASSERT_TRUE(redrawn());
-  const int all = coloured();
-  items->item(1)->setCheckState(Qt::Unchecked);
-  ASSERT_TRUE(redrawn());
-  const int somaOnly = coloured();
-  EXPECT_GT(all, somaOnly);
-  items->item(0)->setCheckState(Qt::Unchecked);
-  ASSERT_TRUE(redrawn());
-  EXPECT_EQ(coloured(), 0);
 }
 
 } // namespace

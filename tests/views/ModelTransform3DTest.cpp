@@ -22,20 +22,6 @@ TEST(ZoomedScale, NeverFallsBelowTheStep) {
   EXPECT_DOUBLE_EQ(ZoomedScale(0.01, 0.1), 0.11);
 }
 
-TEST(ModelTransform3D, ZoomsAllThreeScalesAndResets) {
-  TModelTransform3D transform;
-  for (int i = 0; i < 12; ++i)
-    transform.Zoom(-0.1, -0.1, -0.1);
-  EXPECT_NEAR(transform.Scale()[0], 0.1, 1e-12);
-  EXPECT_NEAR(transform.Scale()[2], 0.1, 1e-12);
-  transform.Translate(10, -1);
-  transform.Rotate(-10, 0, 1);
-  transform.Reset();
-  EXPECT_EQ(transform.TranslationX(), 0.0);
-  EXPECT_EQ(transform.Rotation(), (std::array<double, 3>{0, 0, 0}));
-  EXPECT_EQ(transform.Scale(), (std::array<double, 3>{1, 1, 1}));
-}
-
 // A point is scaled, turned about X, then Y, then Z, and moved last.
 TEST(ModelTransform3D, ScalesThenTurnsAboutXYZThenTranslates) {
   struct TCase {

@@ -230,59 +230,37 @@ TEST_F(Show3D, ArrowsMoveTheImageTenUnitsOrOneWithShift) {
   EXPECT_FALSE(HasColorNear(0.0, 75.0, Context->ColorOf(-70.0)));
 }
 
-TEST_F(Show3D, ZoomKeysStepAndNeverGoBelowTheStep) {
+// Zoom by 0.1 (0.01 with Shift) never below the step; turns by 10 degrees
+// (1 with Shift), clockwise, counter-clockwise with Ctrl.
+TEST_F(Show3D, KeysZoomWithAFloorAndTurn) {
   struct TCase {
     Qt::Key Key;
     Qt::KeyboardModifiers Modifiers;
     int Times;
     double Scale;
+    std::array<double, 3> Rotation;
   };
   Open(Tee, TeeFrame);
-  const Qt::KeyboardModifiers shiftPad = Qt::ShiftModifier | Qt::KeypadModifier;
+  const Qt::KeyboardModifiers pad = Qt::KeypadModifier;
+  const Qt::KeyboardModifiers shift = Qt::ShiftModifier;
+  const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
   for (const TCase &c :
-       {TCase{Qt::Key_Minus, Qt::KeypadModifier, 12, 0.1},
-        TCase{Qt::Key_Minus, shiftPad, 200, 0.01}, TCase{Qt::Key_Plus, Qt::KeypadModifier, 3, 1.3},
-        TCase{Qt::Key_Plus, shiftPad, 3, 1.03},
+       {TCase{Qt::Key_Minus, pad, 12, 0.1, {}}, TCase{Qt::Key_Minus, shift | pad, 200, 0.01, {}},
+        TCase{Qt::Key_Plus, pad, 3, 1.3, {}}, TCase{Qt::Key_Plus, shift | pad, 3, 1.03, {}},
         // The main keyboard: "=" and "+", "-" and "_".
-        TCase{Qt::Key_Equal, Qt::NoModifier, 2, 1.2},
-        TCase{Qt::Key_Plus, Qt::ShiftModifier, 2, 1.02},
-        TCase{Qt::Key_Minus, Qt::NoModifier, 12, 0.1},
-        TCase{Qt::Key_Underscore, Qt::ShiftModifier, 2, 0.98}}) {
+        TCase{Qt::Key_Equal, Qt::NoModifier, 2, 1.2, {}}, TCase{Qt::Key_Plus, shift, 2, 1.02, {}},
+        TCase{Qt::Key_Minus, Qt::NoModifier, 12, 0.1, {}},
+        TCase{Qt::Key_Underscore, shift, 2, 0.98, {}},
+        TCase{Qt::Key_X, Qt::NoModifier, 1, 1.0, {-10, 0, 0}},
+        TCase{Qt::Key_X, ctrl, 1, 1.0, {10, 0, 0}}, TCase{Qt::Key_Y, shift, 1, 1.0, {0, -1, 0}},
+        TCase{Qt::Key_Z, shift | ctrl, 1, 1.0, {0, 0, 1}},
+        TCase{Qt::Key_A, Qt::NoModifier, 1, 1.0, {}}}) {
     Form->ResetView();
     Key(c.Key, c.Modifiers, c.Times);
     for (double scale : Thread()->Transform().Scale())
       EXPECT_NEAR(scale, c.Scale, 1e-9) << c.Key << " x " << c.Times;
-  }
-  // Half size: the soma's end at x = 200 moves halfway to the origin.
-  Form->ResetView();
-  Key(Qt::Key_Minus, Qt::KeypadModifier, 5);
-  Redraw();
-  EXPECT_TRUE(HasColorNear(95.0, 0.0, Context->ColorOf(-70.0)));
-  EXPECT_FALSE(HasColorNear(110.0, 0.0, Context->ColorOf(-70.0)));
-}
-
-TEST_F(Show3D, LettersTurnClockwiseAndCounterClockwiseWithCtrl) {
-  struct TCase {
-    Qt::Key Key;
-    Qt::KeyboardModifiers Modifiers;
-    std::array<double, 3> Rotation;
-  };
-  Open(Tee, TeeFrame);
-  for (const TCase &c : {TCase{Qt::Key_X, Qt::NoModifier, {-10, 0, 0}},
-                         TCase{Qt::Key_X, Qt::ControlModifier, {10, 0, 0}},
-                         TCase{Qt::Key_Y, Qt::ShiftModifier, {0, -1, 0}},
-                         TCase{Qt::Key_Z, Qt::ShiftModifier | Qt::ControlModifier, {0, 0, 1}},
-                         TCase{Qt::Key_A, Qt::NoModifier, {0, 0, 0}}}) {
-    Form->ResetView();
-    Key(c.Key, c.Modifiers);
     EXPECT_EQ(Rotation(), c.Rotation) << c.Key;
   }
-  // Z counter-clockwise by 90 degrees: the soma runs up the y axis.
-  Form->ResetView();
-  Key(Qt::Key_Z, Qt::ControlModifier, 9);
-  Redraw();
-  EXPECT_TRUE(HasColorNear(0.0, 50.0, Context->ColorOf(-70.0)));
-  EXPECT_FALSE(HasColorNear(150.0, 0.0, Context->ColorOf(-70.0)));
 }
 
 TEST_F(Show3D, DraggingWithTheLeftButtonTurnsShiftSlowerRightNotAtAll) {
@@ -558,21 +536,6 @@ TEST_F(Show3D, ANewWindowStartsWithTheStoredChoices) {
   // 50 units at 1.5 pixels per unit.
   EXPECT_TRUE(HasColorNear(QPoint(60 + 70, 200), Red));
   EXPECT_FALSE(HasColorNear(QPoint(60 + 80, 200), Red));
-}
-
-TEST_F(Show3D, F1AsksForHelpAndCtrlF1ForTheAboutWindow) {
-  Open(Tee, TeeFrame);
-  Key(Qt::Key_F1);
-  Key(Qt::Key_F1, Qt::ControlModifier);
-  EXPECT_EQ(Context->HelpRequests, (std::vector<bool>{false, true}));
-}
-
-TEST_F(Show3D, AOnePointModelIsShownInAFiniteView) {
-  TOptions::Instance().Graphics3D.ShapeStyle = TOpenGLThread3D::Diameter;
-  Open({Section("soma", -1, {{5, 5, 5, 20}})}, {{0.0, 0.0}});
-  EXPECT_TRUE(std::isfinite(Geometry.ViewLeft) && Geometry.ViewRight > Geometry.ViewLeft);
-  EXPECT_TRUE(std::isfinite(Geometry.ViewTop) && Geometry.ViewTop > Geometry.ViewBottom);
-  EXPECT_EQ(Form->GetLastDrawnTime(), 0.0);
 }
 
 } // namespace
