@@ -88,6 +88,10 @@ void Build3DWire(benchmark::State &state) {
     benchmark::DoNotOptimize(morphology.PointColors().data());
   }
   state.counters["lines"] = static_cast<double>(morphology.Lines().size() / 2);
+  state.counters["array_MB"] =
+      static_cast<double>(morphology.Points().size() * sizeof(float) +
+                          morphology.PointColors().size() * 4 + morphology.Lines().size() * 4) /
+      1e6;
 }
 BENCHMARK(Build3DWire)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
@@ -111,6 +115,11 @@ void Build3DBands(benchmark::State &state) {
     benchmark::DoNotOptimize(morphology.BandCorners().data());
   }
   state.counters["bands"] = static_cast<double>(morphology.Lines().size() / 2);
+  state.counters["array_MB"] = static_cast<double>(morphology.BandCorners().size() * sizeof(float) +
+                                                   morphology.BandColors().size() * 4 +
+                                                   morphology.BandOutlines().size() * 4 +
+                                                   morphology.BandFills().size() * 4) /
+                               1e6;
 }
 BENCHMARK(Build3DBands)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 

@@ -11,6 +11,13 @@ constexpr double Thin = 0.001;
 
 } // namespace
 
+TColor4ub ToColor4ub(const float *rgb) {
+  const auto byte = [](float c) {
+    return static_cast<std::uint8_t>(std::clamp(c, 0.0f, 1.0f) * 255.0f + 0.5f);
+  };
+  return {byte(rgb[0]), byte(rgb[1]), byte(rgb[2]), 255};
+}
+
 std::array<TBandCorner, 4> DiameterBandCorners(double e, double f, double g, double h, double r1,
                                                double r2) {
   const double dx = g - e;
@@ -41,6 +48,7 @@ bool TMorphology3D::Update(const TNeuronDataFile &data) {
     return false;
   Source = &data;
   Checked = std::move(checked);
+  SegmentTotal = data.GetSectionFirstSegment().empty() ? 0 : data.GetSectionFirstSegment().back();
   Coordinates.clear();
   Radii.clear();
   PointSegment.clear();
@@ -74,19 +82,21 @@ bool TMorphology3D::Update(const TNeuronDataFile &data) {
     }
   }
   PointList.assign(Coordinates.begin(), Coordinates.end());
-  PointColorList.resize(PointList.size());
+  PointColorList.resize(PointSegment.size());
   BandsValid = false;
   return true;
 }
 
+void TMorphology3D::PackSegmentColors(const float *segmentColors) {
+  SegmentColors.resize(static_cast<std::size_t>(SegmentTotal));
+  for (std::size_t segment = 0; segment < SegmentColors.size(); ++segment)
+    SegmentColors[segment] = ToColor4ub(segmentColors + 3 * segment);
+}
+
 void TMorphology3D::Color(const float *segmentColors) {
-  float *out = PointColorList.data();
-  for (const std::int32_t segment : PointSegment) {
-    const float *color = segmentColors + 3 * static_cast<std::ptrdiff_t>(segment);
-    *out++ = color[0];
-    *out++ = color[1];
-    *out++ = color[2];
-  }
+  PackSegmentColors(segmentColors);
+  for (std::size_t point = 0; point < PointSegment.size(); ++point)
+    PointColorList[point] = SegmentColors[static_cast<std::size_t>(PointSegment[point])];
 }
 
 void TMorphology3D::BuildBands(const TMatrix4d &modelMatrix, double pixelSize) {
@@ -137,21 +147,15 @@ void TMorphology3D::BuildBands(const TMatrix4d &modelMatrix, double pixelSize) {
 }
 
 void TMorphology3D::ColorBands(const float *segmentColors) {
+  PackSegmentColors(segmentColors);
   // Four corners, then the two ends, of every piece.
-  BandColorList.resize(PieceSegment.size() * 18);
-  float *corners = BandColorList.data();
-  float *ends = corners + PieceSegment.size() * 12;
+  const std::size_t pieces = PieceSegment.size();
+  BandColorList.resize(pieces * 6);
+  TColor4ub *corners = BandColorList.data();
+  TColor4ub *ends = corners + pieces * 4;
   for (const std::int32_t segment : PieceSegment) {
-    const float *color = segmentColors + 3 * static_cast<std::ptrdiff_t>(segment);
-    for (int corner = 0; corner < 4; ++corner) {
-      *corners++ = color[0];
-      *corners++ = color[1];
-      *corners++ = color[2];
-    }
-    for (int end = 0; end < 2; ++end) {
-      *ends++ = color[0];
-      *ends++ = color[1];
-      *ends++ = color[2];
-    }
+    const TColor4ub color = SegmentColors[static_cast<std::size_t>(segment)];
+    corners = std::fill_n(corners, 4, color);
+    ends = std::fill_n(ends, 2, color);
   }
 }

@@ -8,6 +8,17 @@
 
 class TNeuronDataFile;
 
+// A colour as OpenGL takes it in one word: red, green, blue, alpha bytes.
+struct TColor4ub {
+  std::uint8_t R = 0;
+  std::uint8_t G = 0;
+  std::uint8_t B = 0;
+  std::uint8_t A = 255;
+};
+
+// A colour of 0..1 floats as bytes, rounded as the framebuffer would round it.
+TColor4ub ToColor4ub(const float *rgb);
+
 // A corner of a Diameter band, in transformed (eye) coordinates.
 struct TBandCorner {
   double X = 0.0;
@@ -42,8 +53,8 @@ public:
   // the last call; true when it did.
   bool Update(const TNeuronDataFile &data);
 
-  // Vertex and segment colours for the wire: one colour per point, taken from
-  // its segment (red, green, blue per global segment).
+  // The colours of the wire: one per point, taken from its segment (red,
+  // green, blue per global segment).
   void Color(const float *segmentColors);
   // The band corners under the matrix, and the outlines for pixels of
   // pixelSize model units (then ColorBands for their colours).
@@ -52,7 +63,7 @@ public:
 
   // Points of the checked items, x, y, z each.
   const std::vector<float> &Points() const { return PointList; }
-  const std::vector<float> &PointColors() const { return PointColorList; }
+  const std::vector<TColor4ub> &PointColors() const { return PointColorList; }
   // Pairs of indices into Points: every piece between consecutive points of a
   // segment (the wire's lines).
   const std::vector<std::uint32_t> &Lines() const { return LineList; }
@@ -60,7 +71,7 @@ public:
   // ends of every piece; and their colours. The first four per piece are the
   // quads.
   const std::vector<float> &BandCorners() const { return BandCornerList; }
-  const std::vector<float> &BandColors() const { return BandColorList; }
+  const std::vector<TColor4ub> &BandColors() const { return BandColorList; }
   std::size_t BandCount() const { return PieceSegment.size(); }
   // Pairs of indices into BandCorners: the outlines of the wide bands and the
   // centre lines of the narrow ones.
@@ -69,21 +80,26 @@ public:
   const std::vector<std::uint32_t> &BandFills() const { return BandFillList; }
 
 private:
+  // The segments' colours as bytes, so that every vertex takes one word.
+  void PackSegmentColors(const float *segmentColors);
+
   const TNeuronDataFile *Source = nullptr;
+  std::int32_t SegmentTotal = 0;
+  std::vector<TColor4ub> SegmentColors;
   std::vector<std::uint8_t> Checked;
   std::vector<double> Coordinates;
   std::vector<double> Radii;
   std::vector<std::int32_t> PointSegment;
   std::vector<std::int32_t> PieceSegment;
   std::vector<float> PointList;
-  std::vector<float> PointColorList;
+  std::vector<TColor4ub> PointColorList;
   std::vector<std::uint32_t> LineList;
   bool BandsValid = false;
   TMatrix4d BandMatrix{};
   double BandPixelSize = 0.0;
   std::vector<double> EyePoints;
   std::vector<float> BandCornerList;
-  std::vector<float> BandColorList;
+  std::vector<TColor4ub> BandColorList;
   std::vector<std::uint32_t> BandOutlineList;
   std::vector<std::uint32_t> BandFillList;
 };

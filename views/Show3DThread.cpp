@@ -249,7 +249,7 @@ void TOpenGLThread3D::DrawWire(const float *colors) {
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_COLOR_ARRAY);
   glVertexPointer(3, GL_FLOAT, 0, Morphology.Points().data());
-  glColorPointer(3, GL_FLOAT, 0, Morphology.PointColors().data());
+  glColorPointer(4, GL_UNSIGNED_BYTE, 0, Morphology.PointColors().data());
   glDrawElements(GL_LINES, static_cast<GLsizei>(Morphology.Lines().size()), GL_UNSIGNED_INT,
                  Morphology.Lines().data());
   glDisableClientState(GL_COLOR_ARRAY);
@@ -267,7 +267,7 @@ void TOpenGLThread3D::DrawDiameter(const float *colors) {
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_COLOR_ARRAY);
   glVertexPointer(2, GL_FLOAT, 0, Morphology.BandCorners().data());
-  glColorPointer(3, GL_FLOAT, 0, Morphology.BandColors().data());
+  glColorPointer(4, GL_UNSIGNED_BYTE, 0, Morphology.BandColors().data());
   // Outlines first, so that a band narrower than a pixel still shows as a line.
   const std::vector<std::uint32_t> &outlines = Morphology.BandOutlines();
   glDrawElements(GL_LINES, static_cast<GLsizei>(outlines.size()), GL_UNSIGNED_INT, outlines.data());

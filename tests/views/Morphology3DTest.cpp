@@ -6,6 +6,23 @@
 
 namespace {
 
+std::array<int, 4> Bytes(const TColor4ub &color) {
+  return {color.R, color.G, color.B, color.A};
+}
+std::array<int, 4> Bytes(const float *rgb) {
+  return Bytes(ToColor4ub(rgb));
+}
+
+TEST(ToColor4ub, RoundsAndClampsToBytes) {
+  const std::pair<float, int> cases[] = {{0.0f, 0},   {1.0f, 255}, {128.0f / 255.0f, 128},
+                                         {0.5f, 128}, {-0.1f, 0},  {1.2f, 255},
+                                         {0.3f, 77}};
+  for (const auto &[component, byte] : cases) {
+    const float rgb[3] = {component, component, component};
+    EXPECT_EQ(Bytes(rgb), (std::array<int, 4>{byte, byte, byte, 255})) << component;
+  }
+}
+
 TEST(DiameterBandCorners, FourCasesOfAPiece) {
   struct TCase {
     const char *Name;
@@ -61,8 +78,8 @@ TEST_F(Morphology3D, LinesAndColoursFollowTheCheckedItemsAndSegments) {
   EXPECT_EQ(Morphology.Lines().size(), 2u * (somaPoints + dendritePoints - 3));
   Morphology.Color(Colors());
   const float *colors = Colors();
-  EXPECT_EQ(Morphology.PointColors()[0], colors[0]);
-  EXPECT_EQ(Morphology.PointColors().back(), colors[3 * 2 + 2]);
+  EXPECT_EQ(Bytes(Morphology.PointColors()[0]), Bytes(colors));
+  EXPECT_EQ(Bytes(Morphology.PointColors().back()), Bytes(colors + 3 * 2));
 
   Context->Data.GetItemChecked()[0] = 0;
   ASSERT_TRUE(Morphology.Update(data));
@@ -81,7 +98,7 @@ TEST_F(Morphology3D, BandsAreThePiecesCornersUnderTheMatrix) {
   const std::size_t pieces = Morphology.Lines().size() / 2;
   ASSERT_EQ(Morphology.BandCount(), pieces);
   ASSERT_EQ(Morphology.BandCorners().size(), pieces * 12);
-  ASSERT_EQ(Morphology.BandColors().size(), pieces * 18);
+  ASSERT_EQ(Morphology.BandColors().size(), pieces * 6);
   // The soma's first piece: x from 0 to 5 doubled, shifted by 5, diameter 1.
   const std::array<TBandCorner, 4> expected = DiameterBandCorners(5, 0, 15, 0, 0.5, 0.5);
   for (int i = 0; i < 4; ++i) {
@@ -92,8 +109,8 @@ TEST_F(Morphology3D, BandsAreThePiecesCornersUnderTheMatrix) {
   EXPECT_FLOAT_EQ(Morphology.BandCorners()[8 * pieces], 5.0f);
   EXPECT_FLOAT_EQ(Morphology.BandCorners()[8 * pieces + 2], 15.0f);
   // Every corner of a piece in its segment's colour: the last piece is segment 2's.
-  EXPECT_EQ(Morphology.BandColors()[12 * pieces - 1], Colors()[3 * 2 + 2]);
-  EXPECT_EQ(Morphology.BandColors().back(), Colors()[3 * 2 + 2]);
+  EXPECT_EQ(Bytes(Morphology.BandColors()[4 * pieces - 1]), Bytes(Colors() + 3 * 2));
+  EXPECT_EQ(Bytes(Morphology.BandColors().back()), Bytes(Colors() + 3 * 2));
 }
 
 // Bands 1 unit wide: outlined by their edges and filled at pixels of up to
