@@ -6,6 +6,7 @@
 #include "settings/MessageDialog.h"
 #include "settings/Options.h"
 #include "views/Show1D.h"
+#include "views/Show3D.h"
 #include "views/ShowInfo.h"
 
 #include <QCloseEvent>
@@ -169,6 +170,7 @@ TDataControlForm::~TDataControlForm() {
   Settings.ControlPanel.FramesDelay = FramesDelay_;
   // The views go first: their threads read the data.
   CloseWindow(Form1D_, Settings.Graphics1D);
+  CloseWindow(Form3D_, Settings.Graphics3D);
   CloseWindow(FormInfo_, Settings.WindowInfo);
   Data_.reset();
   Palette_.reset();
@@ -275,6 +277,7 @@ void TDataControlForm::ConnectControls() {
   connect(LoadPaletteBitBtn, &QPushButton::clicked, this,
           &TDataControlForm::LoadPaletteBitBtnClick);
   connect(Show1DButton, &QPushButton::clicked, this, &TDataControlForm::Show1DButtonClick);
+  connect(Show3DButton, &QPushButton::clicked, this, &TDataControlForm::Show3DButtonClick);
   connect(ShowInfoButton, &QPushButton::clicked, this, &TDataControlForm::ShowInfoButtonClick);
   connect(PlayBitBtn, &QPushButton::clicked, this, &TDataControlForm::PlayBitBtnClick);
   connect(PauseBitBtn, &QPushButton::clicked, this, &TDataControlForm::PauseBitBtnClick);
@@ -426,7 +429,8 @@ double TDataControlForm::CurrentFrameTime() const {
 
 bool TDataControlForm::VisibleViewsReady(double shownTime) const {
   const double frameTime = CurrentFrameTime();
-  for (const TGraphicForm *form : std::initializer_list<const TGraphicForm *>{Form1D_.get()}) {
+  for (const TGraphicForm *form :
+       std::initializer_list<const TGraphicForm *>{Form1D_.get(), Form3D_.get()}) {
     // A minimised window is not painted, so it could never catch up: it takes no part.
     if (form && form->isVisible() && !form->isMinimized() &&
         !IsViewReady(form->GetLastDrawnTime(), shownTime, frameTime, TimeTolerance))
@@ -644,6 +648,11 @@ void TDataControlForm::Show1DButtonClick() {
   activateWindow();
 }
 
+void TDataControlForm::Show3DButtonClick() {
+  OpenWindow(Form3D_, *this, "Show3DForm", WindowNumber_, Settings.Graphics3D);
+  activateWindow();
+}
+
 void TDataControlForm::AddSelectedPoint(const std::string &code, const std::string &name) {
   std::string error;
   if (::AddSelectedPoint(FtPoints, code, name, error) == nullptr)
@@ -662,6 +671,8 @@ void TDataControlForm::NeuronItemCheckListBoxClickCheck(QListWidgetItem *item) {
   Data_->GetItemChecked()[i] = item->checkState() == Qt::Checked ? 1 : 0;
   if (Form1D_)
     Form1D_->UpdateDistanceRange();
+  if (Form3D_)
+    Form3D_->UpdateItems();
 }
 
 void TDataControlForm::UpdateControls(int tag) {

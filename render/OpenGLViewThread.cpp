@@ -72,9 +72,18 @@ void TOpenGLViewThread::Execute() {
 }
 
 void TOpenGLViewThread::ProjectionSetup() {
-  Geometry.Fit(Window, ComputeMargins(), DisplayPanel.x(), DisplayPanel.y(), DisplayPanel.width(),
-               DisplayPanel.height());
+  FitGeometry(DisplayPanel.x(), DisplayPanel.y(), DisplayPanel.width(), DisplayPanel.height());
   ProjectionChanged();
+}
+
+void TOpenGLViewThread::FitGeometry(int panelLeft, int panelTop, int panelWidth, int panelHeight) {
+  Geometry.Fit(Window, ComputeMargins(), panelLeft, panelTop, panelWidth, panelHeight);
+}
+
+void TOpenGLViewThread::LoadProjection() {
+  // A window of no width or height has no projection; gluOrtho2D would refuse it.
+  if (Geometry.ViewLeft != Geometry.ViewRight && Geometry.ViewBottom != Geometry.ViewTop)
+    gluOrtho2D(Geometry.ViewLeft, Geometry.ViewRight, Geometry.ViewBottom, Geometry.ViewTop);
 }
 
 void TOpenGLViewThread::DrawFrame() {
@@ -91,9 +100,7 @@ void TOpenGLViewThread::PaintGL(TOpenGLDisplayPanel &) {
   glClear(GL_COLOR_BUFFER_BIT);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  // A window of no width or height has no projection; gluOrtho2D would refuse it.
-  if (Geometry.ViewLeft != Geometry.ViewRight && Geometry.ViewBottom != Geometry.ViewTop)
-    gluOrtho2D(Geometry.ViewLeft, Geometry.ViewRight, Geometry.ViewBottom, Geometry.ViewTop);
+  LoadProjection();
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   DrawLayers();

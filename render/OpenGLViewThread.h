@@ -67,6 +67,12 @@ protected:
   virtual TMargins ComputeMargins() const = 0;
   // Draws the layers with the projection set and the colour buffer cleared.
   virtual void DrawLayers() = 0;
+  // Fits Geometry to the panel; by default the data window widened by
+  // ComputeMargins (GUI thread).
+  virtual void FitGeometry(int panelLeft, int panelTop, int panelWidth, int panelHeight);
+  // Loads the projection matrix of a frame; by default the orthographic view
+  // extents without depth (GUI thread, context current).
+  virtual void LoadProjection();
   // Called after every projection setup, the only place where the data window
   // and the view extents change: a view lays out here what depends on them
   // alone, instead of in every frame (GUI thread).
