@@ -16,17 +16,6 @@ std::ostream &operator<<(std::ostream &out, const TLine &l) {
   return out << "(" << l.X1 << ", " << l.Y1 << ")-(" << l.X2 << ", " << l.Y2 << ")";
 }
 
-// A section whose diameter falls evenly from `from` at its start to `to` at its
-// end.
-TNeuronDataWriter::TSection TaperedSection(const std::string &name, int parent, double length,
-                                           int segments, double from, double to) {
-  TNeuronDataWriter::TSection section = StraightSection(name, parent, length, segments);
-  const auto last = static_cast<double>(section.Points.size() - 1);
-  for (std::size_t i = 0; i < section.Points.size(); ++i)
-    section.Points[i].Diameter = from + (to - from) * static_cast<double>(i) / last;
-  return section;
-}
-
 // Item 0: the soma. Item 1: a dendrite whose rows reach 3:
 //   dend - a - a1 on row 0, a2 (child of a) on row 1, b and c (children of
 //   dend) on rows 2 and 3. Item 2: an unbranched axon in one row.
