@@ -6,6 +6,7 @@
 #include "settings/MessageDialog.h"
 #include "settings/Options.h"
 #include "views/Show1D.h"
+#include "views/Show2D.h"
 #include "views/ShowInfo.h"
 
 #include <QCloseEvent>
@@ -28,6 +29,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <functional>
 #include <mutex>
 
 namespace {
@@ -117,10 +119,12 @@ void Present(QWidget &window) {
 }
 
 // Shows a window opened for the file, creating it on the first call: named
-// after its kind and the Control Window's number, placed at its bounds.
+// after its kind and the Control Window's number, placed at its bounds, and
+// handed what it needs before it is first shown (prepare).
 template <class TForm>
 void OpenWindow(std::unique_ptr<TForm> &window, TViewContext &context, const char *baseName,
-                int32_t number, const TWindowSettings &bounds) {
+                int32_t number, const TWindowSettings &bounds,
+                const std::function<void(TForm &)> &prepare = {}) {
   if (window) {
     Present(*window);
     return;
@@ -128,6 +132,8 @@ void OpenWindow(std::unique_ptr<TForm> &window, TViewContext &context, const cha
   window = std::make_unique<TForm>(context);
   window->setObjectName(QString::fromLatin1(baseName) + QString::number(number));
   PlaceWindow(*window, bounds);
+  if (prepare)
+    prepare(*window);
   window->show();
 }
 
@@ -169,6 +175,7 @@ TDataControlForm::~TDataControlForm() {
   Settings.ControlPanel.FramesDelay = FramesDelay_;
   // The views go first: their threads read the data.
   CloseWindow(Form1D_, Settings.Graphics1D);
+  CloseWindow(Form2D_, Settings.Graphics2D);
   CloseWindow(FormInfo_, Settings.WindowInfo);
   Data_.reset();
   Palette_.reset();
@@ -275,6 +282,7 @@ void TDataControlForm::ConnectControls() {
   connect(LoadPaletteBitBtn, &QPushButton::clicked, this,
           &TDataControlForm::LoadPaletteBitBtnClick);
   connect(Show1DButton, &QPushButton::clicked, this, &TDataControlForm::Show1DButtonClick);
+  connect(Show2DButton, &QPushButton::clicked, this, &TDataControlForm::Show2DButtonClick);
   connect(ShowInfoButton, &QPushButton::clicked, this, &TDataControlForm::ShowInfoButtonClick);
   connect(PlayBitBtn, &QPushButton::clicked, this, &TDataControlForm::PlayBitBtnClick);
   connect(PauseBitBtn, &QPushButton::clicked, this, &TDataControlForm::PauseBitBtnClick);
@@ -426,7 +434,8 @@ double TDataControlForm::CurrentFrameTime() const {
 
 bool TDataControlForm::VisibleViewsReady(double shownTime) const {
   const double frameTime = CurrentFrameTime();
-  for (const TGraphicForm *form : std::initializer_list<const TGraphicForm *>{Form1D_.get()}) {
+  for (const TGraphicForm *form :
+       std::initializer_list<const TGraphicForm *>{Form1D_.get(), Form2D_.get()}) {
     // A minimised window is not painted, so it could never catch up: it takes no part.
     if (form && form->isVisible() && !form->isMinimized() &&
         !IsViewReady(form->GetLastDrawnTime(), shownTime, frameTime, TimeTolerance))
@@ -644,6 +653,12 @@ void TDataControlForm::Show1DButtonClick() {
   activateWindow();
 }
 
+void TDataControlForm::Show2DButtonClick() {
+  OpenWindow<TShow2DForm>(Form2D_, *this, "Show2DForm", WindowNumber_, Settings.Graphics2D,
+                          [this](TShow2DForm &form) { form.SetSelectedPoints(FtPoints); });
+  activateWindow();
+}
+
 void TDataControlForm::AddSelectedPoint(const std::string &code, const std::string &name) {
   std::string error;
   if (::AddSelectedPoint(FtPoints, code, name, error) == nullptr)
@@ -662,6 +677,8 @@ void TDataControlForm::NeuronItemCheckListBoxClickCheck(QListWidgetItem *item) {
   Data_->GetItemChecked()[i] = item->checkState() == Qt::Checked ? 1 : 0;
   if (Form1D_)
     Form1D_->UpdateDistanceRange();
+  if (Form2D_)
+    Form2D_->UpdateLayout();
 }
 
 void TDataControlForm::UpdateControls(int tag) {
