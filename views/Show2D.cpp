@@ -147,11 +147,10 @@ void TShow2DForm::HidePaletteMenuItemClick() {
 }
 
 void TShow2DForm::SetSelectedPoints(TSelectedPointList &points) {
-  SelectedPoints = &points;
   if (TOpenGLThread2D *thread = RenderThread2D()) {
     {
       std::lock_guard lock(WindowLock());
-      thread->SetSelectedPoints(SelectedPoints);
+      thread->SetSelectedPoints(&points);
     }
     thread->Invalidate();
   }

@@ -71,7 +71,6 @@ private:
   double TotalHeight = 0.0;
   TSelectionResult SelectionResult{-1, -1, -1};
   std::string QueryValueText;
-  TSelectedPointList *SelectedPoints = nullptr;
 
   QActionGroup *SelectPointGroup = nullptr;
   QAction *ShowHidePointsMenuItem = nullptr;

@@ -44,7 +44,6 @@ public:
   // Shows or hides the palette bar and refits the projection at once (the
   // left margin makes room for it).
   void SetShowPalette(bool show);
-  bool GetShowPalette() const { return ShowPalette; }
 
   // Finds the segment at panel point (x, y) in three selection passes (item,
   // section, segment) and, when all three were found, the texts of the

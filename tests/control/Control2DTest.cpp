@@ -134,6 +134,20 @@ TEST_F(Control2DTest, AddToFtAppendsToTheControlWindowsPoints) {
   EXPECT_EQ(Boxes, QStringList{"2D: Point dend[1](1) has been added to F(t)"});
 }
 
+TEST_F(Control2DTest, AFileThatDidNotLoadShowsAnEmptyDendrogram) {
+  auto form = std::make_unique<TDataControlForm>();
+  form->OpenFile(Dir.path());
+  form->show();
+  Press(*form, "Show2DButton");
+  TShow2DForm *view = form->Form2D();
+  EXPECT_EQ(view->GetTotalHeight(), 0.0);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
+  QTest::mouseClick(view->DisplayPanel(), Qt::LeftButton, {},
+                    view->DisplayPanel()->rect().center());
+  EXPECT_EQ(view->GetSelectionResult(), (TSelectionResult{0, 0, 0}));
+  EXPECT_TRUE(Boxes.isEmpty());
+}
+
 TEST_F(Control2DTest, PlaybackWaitsForThe2DWindow) {
   TOptions::Instance().Data.SleepPeriod = 30; // a view slower than the 1 ms timer
   auto form = Open(1);
