@@ -22,6 +22,7 @@ using TRgbBytes = std::array<int, 3>;
 const TRgbBytes Black{0, 0, 0};
 const TRgbBytes White{255, 255, 255};
 const TRgbBytes Magenta{255, 0, 255};
+const TRgbBytes Cyan{0, 255, 255};
 
 // Item 0: the soma (row 70). Item 1: dend and a on row 50, b (tapered) on row
 // 40, its connection at x = 100. Item 2: axon and axon2 on row 20.
@@ -277,23 +278,23 @@ TEST_F(Show2D, AddingToFtHandsTheAddressOverAndMarksThePoint) {
             std::tuple(2, 1, 2, std::string("axon2(2)")));
   EXPECT_EQ(Form->GetQueryValueText(), "2, 1, 2");
 
-  point.Color = 0xFF00FF;
+  point.Color = 0x00FFFF;
   Redraw();
-  EXPECT_TRUE(HasColorNear(97.5, 20.0, Magenta));
+  EXPECT_TRUE(HasColorNear(97.5, 20.0, Cyan));
   // Gone with its item, back with it, and hidden by the menu.
   for (std::uint8_t checked : {0, 1}) {
     Context->Data.GetItemChecked()[2] = checked;
     Form->UpdateLayout();
     Redraw();
     EXPECT_EQ(Form->GetTotalHeight(), checked ? 70.0 : 50.0);
-    EXPECT_EQ(HasColorNear(97.5, 20.0, Magenta), checked == 1);
-    EXPECT_EQ(PictureHolds(Magenta), checked == 1);
+    EXPECT_EQ(HasColorNear(97.5, 20.0, Cyan), checked == 1);
+    EXPECT_EQ(PictureHolds(Cyan), checked == 1);
   }
   ChooseFromMenu({10, 10}, "ShowHidePointsMenuItem");
   Redraw();
   EXPECT_FALSE(TOptions::Instance().Graphics2D.ShowPoints);
   EXPECT_EQ(Form->findChild<QAction *>("ShowHidePointsMenuItem")->text(), "Show points");
-  EXPECT_FALSE(PictureHolds(Magenta));
+  EXPECT_FALSE(PictureHolds(Cyan));
 }
 
 TEST_F(Show2D, MoreThanThreeHitsAreMoreThanOnePoint) {
