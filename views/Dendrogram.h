@@ -74,8 +74,8 @@ public:
 
   const std::vector<TDendrogramVertex> &Vertices() const { return VertexList; }
   const std::vector<TDendrogramVertex> &ConnectionVertices() const { return ConnectionList; }
-  // Every segment as its own line, item by item: what a whole item covers,
-  // in one batch.
+  // Every segment as its own line (a vertex pair), section by section in the
+  // order of Sections(): the whole dendrogram, or a whole item, in one call.
   const std::vector<TDendrogramVertex> &SegmentLines() const { return LineList; }
   const std::vector<TDendrogramSection> &Sections() const { return SectionList; }
   const std::vector<TDendrogramItem> &Items() const { return ItemList; }

@@ -120,26 +120,28 @@ void TOpenGLThread2D::DrawPaletteBar() {
 }
 
 void TOpenGLThread2D::DrawDendrogram(const float *colors) {
-  const std::vector<TDendrogramVertex> &vertices = Dendrogram.Vertices();
-  const std::vector<TDendrogramSection> &sections = Dendrogram.Sections();
-  // A strip's vertices take its segments' colours; its end keeps the last one.
-  StripColors.resize(3 * vertices.size());
-  for (const TDendrogramSection &section : sections) {
-    float *to = StripColors.data() + 3 * static_cast<std::size_t>(section.FirstVertex);
-    const std::size_t floats = 3 * static_cast<std::size_t>(section.SegmentCount);
-    std::memcpy(to, colors + 3 * static_cast<std::size_t>(section.FirstSegment),
-                floats * sizeof(float));
-    std::memcpy(to + floats, to + floats - 3, 3 * sizeof(float));
+  const std::vector<TDendrogramVertex> &lines = Dendrogram.SegmentLines();
+  // Each segment as its own line from its colour to the next segment's; the
+  // last keeps its own. The same pixels and colours as one strip per section,
+  // in one call instead of one per section.
+  LineColors.resize(3 * lines.size());
+  float *to = LineColors.data();
+  for (const TDendrogramSection &section : Dendrogram.Sections()) {
+    const float *from = colors + 3 * static_cast<std::size_t>(section.FirstSegment);
+    for (std::int32_t k = 0; k < section.SegmentCount; ++k, from += 3, to += 6) {
+      const float *end = k + 1 < section.SegmentCount ? from + 3 : from;
+      std::memcpy(to, from, 3 * sizeof(float));
+      std::memcpy(to + 3, end, 3 * sizeof(float));
+    }
   }
 
   glPushMatrix();
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_COLOR_ARRAY);
-  glVertexPointer(2, GL_FLOAT, sizeof(TDendrogramVertex), vertices.data());
-  glColorPointer(3, GL_FLOAT, 0, StripColors.data());
+  glVertexPointer(2, GL_FLOAT, sizeof(TDendrogramVertex), lines.data());
+  glColorPointer(3, GL_FLOAT, 0, LineColors.data());
   glLineWidth(GraphicLineWidth);
-  for (const TDendrogramSection &section : sections)
-    glDrawArrays(GL_LINE_STRIP, section.FirstVertex, section.SegmentCount + 1);
+  glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(lines.size()));
   glDisableClientState(GL_COLOR_ARRAY);
   // After the sections, so that a connection's top covers its parent's end,
   // as when each line follows the section before it.

@@ -89,6 +89,6 @@ private:
   const TSelectedPointList *SelectedPoints = nullptr;
   TSelectionResult SelectionResult{-1, -1, -1};
   TDendrogram Dendrogram;
-  // The strips' vertex colours of the frame drawn.
-  std::vector<float> StripColors;
+  // The segment lines' vertex colours of the frame drawn.
+  std::vector<float> LineColors;
 };
