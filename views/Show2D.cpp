@@ -57,7 +57,6 @@ TShow2DForm::TShow2DForm(TViewContext &context, QWidget *parent)
     thread->SetRanges(DistanceMin, DistanceMax, HeightMin, TotalHeight);
     thread->SetData(&data);
     thread->SetPalette(&Context.GetViewPalette());
-    thread->SetSelectedPoints(nullptr);
     // A palette bar left shown comes back where it was.
     thread->SetPalettePosition(options.PaletteLeft, options.PaletteTop);
     thread->SetShowPalette(options.ShowPalette);
@@ -77,29 +76,29 @@ void TShow2DForm::CreatePopupMenu() {
   QMenu &menu = PopupMenu();
   QMenu *selectPoint = menu.addMenu("Select point");
   selectPoint->setObjectName("SelectPointMenuItem");
-  SelectPointGroup = new QActionGroup(this);
-  SelectPointGroup->setExclusive(true);
+  auto *group = new QActionGroup(this);
+  group->setExclusive(true);
   for (std::size_t mode = 0; mode < ModeItems.size(); ++mode) {
     QAction *item = selectPoint->addAction(ModeItems[mode].Caption);
     item->setObjectName(ModeItems[mode].Name);
     item->setData(static_cast<int>(mode));
     item->setCheckable(true);
     item->setChecked(static_cast<int>(mode) == Settings.Graphics2D.SelectPointMode);
-    SelectPointGroup->addAction(item);
+    group->addAction(item);
   }
-  connect(SelectPointGroup, &QActionGroup::triggered, this, &TShow2DForm::SelectPointAction);
+  connect(group, &QActionGroup::triggered, this, &TShow2DForm::SelectPointAction);
 
   ShowHidePointsMenuItem = menu.addAction("Show points");
   ShowHidePointsMenuItem->setObjectName("ShowHidePointsMenuItem");
   UpdatePointsCaption();
   connect(ShowHidePointsMenuItem, &QAction::triggered, this,
           &TShow2DForm::ShowHidePointsMenuItemClick);
-  ShowPaletteMenuItem = menu.addAction("Show palette");
-  ShowPaletteMenuItem->setObjectName("ShowPaletteMenuItem");
-  connect(ShowPaletteMenuItem, &QAction::triggered, this, &TShow2DForm::ShowPaletteMenuItemClick);
-  HidePaletteMenuItem = menu.addAction("Hide palette");
-  HidePaletteMenuItem->setObjectName("HidePaletteMenuItem");
-  connect(HidePaletteMenuItem, &QAction::triggered, this, &TShow2DForm::HidePaletteMenuItemClick);
+  QAction *showPalette = menu.addAction("Show palette");
+  showPalette->setObjectName("ShowPaletteMenuItem");
+  connect(showPalette, &QAction::triggered, this, &TShow2DForm::ShowPaletteMenuItemClick);
+  QAction *hidePalette = menu.addAction("Hide palette");
+  hidePalette->setObjectName("HidePaletteMenuItem");
+  connect(hidePalette, &QAction::triggered, this, &TShow2DForm::HidePaletteMenuItemClick);
 }
 
 void TShow2DForm::UpdatePointsCaption() {

@@ -8,7 +8,6 @@
 #include <string>
 
 class QAction;
-class QActionGroup;
 class TOptions;
 class TViewContext;
 
@@ -72,8 +71,5 @@ private:
   TSelectionResult SelectionResult{-1, -1, -1};
   std::string QueryValueText;
 
-  QActionGroup *SelectPointGroup = nullptr;
   QAction *ShowHidePointsMenuItem = nullptr;
-  QAction *ShowPaletteMenuItem = nullptr;
-  QAction *HidePaletteMenuItem = nullptr;
 };
