@@ -2,15 +2,12 @@
 // Xvfb in CI) and the pass rate of its rendering thread without a pause.
 // Run under an X server: xvfb-run -a -s "-screen 0 1920x1080x24" dendrovia_bench_show1d
 
-#include "bench/BenchInputs.h"
-#include "data/DataToColor.h"
-#include "data/NeuronDataFile.h"
+#include "bench/BenchViewContext.h"
 #include "render/OpenGLDisplayPanel.h"
 #include "settings/Options.h"
 #include "views/Graph1D.h"
 #include "views/Show1D.h"
 #include "views/Show1DThread.h"
-#include "views/ViewContext.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -23,38 +20,8 @@
 
 namespace {
 
-// A loaded sample of the given number of segments, coloured over -80..40.
-class TBenchContext : public TViewContext {
-public:
-  // No segments: no data at all, only the axes are drawn.
-  explicit TBenchContext(int segments) {
-    if (segments == 0)
-      return;
-    const TSampleNeuron::TShape shape{
-        .Sections = segments / 50, .Trunks = 8, .Segments = segments, .Points = 2 * segments};
-    Data.Load(TBenchInputs::Get(shape, 40, 0.25));
-    Palette.SetRange(-80.0, 40.0);
-    Data.SetPalette(&Palette);
-    Data.SeekFrame(5.0);
-  }
-
-  const TNeuronDataFile &GetViewData() const override { return Data; }
-  const TDataToColor &GetViewPalette() const override { return Palette; }
-  std::string GetVariableMinText() const override { return "-80"; }
-  std::string GetVariableMaxText() const override { return "40"; }
-  std::string GetTimeMinText() const override { return "0"; }
-  std::string GetTimeMaxText() const override { return "4"; }
-  TSelectedPointList &GetFtPoints() override { return Points; }
-  void AddSelectedPoint(const std::string &, const std::string &) override {}
-  void ShowHelpWindow(bool) override {}
-
-  TNeuronDataFile Data;
-  TDataToColor Palette;
-  TSelectedPointList Points;
-};
-
 // A shown 800 x 600 1D window whose thread has drawn its first frame.
-std::unique_ptr<TShow1DForm> OpenWindow(TBenchContext &context, benchmark::State &state) {
+std::unique_ptr<TShow1DForm> OpenWindow(TBenchViewContext &context, benchmark::State &state) {
   auto form = std::make_unique<TShow1DForm>(context);
   form->resize(800, 600);
   form->show();
@@ -71,7 +38,7 @@ std::unique_ptr<TShow1DForm> OpenWindow(TBenchContext &context, benchmark::State
 
 // Building the strips of one frame, without OpenGL.
 void Build1DGraph(benchmark::State &state) {
-  TBenchContext context(static_cast<int>(state.range(0)));
+  TBenchViewContext context(static_cast<int>(state.range(0)));
   TGraph1D graph;
   const double *values = nullptr;
   const float *colors = nullptr;
@@ -91,7 +58,7 @@ BENCHMARK(Build1DGraph)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 // The frame drawing alone: the panel's paint into its framebuffer, finished,
 // without the composition into the window.
 void Paint1DFrame(benchmark::State &state) {
-  TBenchContext context(static_cast<int>(state.range(0)));
+  TBenchViewContext context(static_cast<int>(state.range(0)));
   std::unique_ptr<TShow1DForm> form = OpenWindow(context, state);
   form->RenderThread1D()->Suspend();
   QTest::qWait(50);
@@ -118,7 +85,7 @@ BENCHMARK(Paint1DFrame)
 // into the window. The toolkit may hold a repaint back until the window is
 // ready for the next frame; the time then includes the wait for it.
 void Draw1DFrame(benchmark::State &state) {
-  TBenchContext context(static_cast<int>(state.range(0)));
+  TBenchViewContext context(static_cast<int>(state.range(0)));
   std::unique_ptr<TShow1DForm> form = OpenWindow(context, state);
   TOpenGLThread1D *thread = form->RenderThread1D();
   thread->Suspend();
@@ -147,7 +114,7 @@ void PassRate1D(benchmark::State &state) {
   TOptions &options = TOptions::Instance();
   const int sleepPeriod = options.Data.SleepPeriod;
   options.Data.SleepPeriod = 0;
-  TBenchContext context(static_cast<int>(state.range(0)));
+  TBenchViewContext context(static_cast<int>(state.range(0)));
   std::unique_ptr<TShow1DForm> form = OpenWindow(context, state);
   TOpenGLThread1D *thread = form->RenderThread1D();
   std::uint64_t passes = 0;

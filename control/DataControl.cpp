@@ -6,6 +6,7 @@
 #include "settings/MessageDialog.h"
 #include "settings/Options.h"
 #include "views/Show1D.h"
+#include "views/Show2D.h"
 #include "views/Show3D.h"
 #include "views/ShowInfo.h"
 
@@ -29,6 +30,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <functional>
 #include <mutex>
 
 namespace {
@@ -118,10 +120,12 @@ void Present(QWidget &window) {
 }
 
 // Shows a window opened for the file, creating it on the first call: named
-// after its kind and the Control Window's number, placed at its bounds.
+// after its kind and the Control Window's number, placed at its bounds, and
+// handed what it needs before it is first shown (prepare).
 template <class TForm>
 void OpenWindow(std::unique_ptr<TForm> &window, TViewContext &context, const char *baseName,
-                int32_t number, const TWindowSettings &bounds) {
+                int32_t number, const TWindowSettings &bounds,
+                const std::function<void(TForm &)> &prepare = {}) {
   if (window) {
     Present(*window);
     return;
@@ -129,6 +133,8 @@ void OpenWindow(std::unique_ptr<TForm> &window, TViewContext &context, const cha
   window = std::make_unique<TForm>(context);
   window->setObjectName(QString::fromLatin1(baseName) + QString::number(number));
   PlaceWindow(*window, bounds);
+  if (prepare)
+    prepare(*window);
   window->show();
 }
 
@@ -170,6 +176,7 @@ TDataControlForm::~TDataControlForm() {
   Settings.ControlPanel.FramesDelay = FramesDelay_;
   // The views go first: their threads read the data.
   CloseWindow(Form1D_, Settings.Graphics1D);
+  CloseWindow(Form2D_, Settings.Graphics2D);
   CloseWindow(Form3D_, Settings.Graphics3D);
   CloseWindow(FormInfo_, Settings.WindowInfo);
   Data_.reset();
@@ -277,6 +284,7 @@ void TDataControlForm::ConnectControls() {
   connect(LoadPaletteBitBtn, &QPushButton::clicked, this,
           &TDataControlForm::LoadPaletteBitBtnClick);
   connect(Show1DButton, &QPushButton::clicked, this, &TDataControlForm::Show1DButtonClick);
+  connect(Show2DButton, &QPushButton::clicked, this, &TDataControlForm::Show2DButtonClick);
   connect(Show3DButton, &QPushButton::clicked, this, &TDataControlForm::Show3DButtonClick);
   connect(ShowInfoButton, &QPushButton::clicked, this, &TDataControlForm::ShowInfoButtonClick);
   connect(PlayBitBtn, &QPushButton::clicked, this, &TDataControlForm::PlayBitBtnClick);
@@ -430,7 +438,7 @@ double TDataControlForm::CurrentFrameTime() const {
 bool TDataControlForm::VisibleViewsReady(double shownTime) const {
   const double frameTime = CurrentFrameTime();
   for (const TGraphicForm *form :
-       std::initializer_list<const TGraphicForm *>{Form1D_.get(), Form3D_.get()}) {
+       std::initializer_list<const TGraphicForm *>{Form1D_.get(), Form2D_.get(), Form3D_.get()}) {
     // A minimised window is not painted, so it could never catch up: it takes no part.
     if (form && form->isVisible() && !form->isMinimized() &&
         !IsViewReady(form->GetLastDrawnTime(), shownTime, frameTime, TimeTolerance))
@@ -648,6 +656,12 @@ void TDataControlForm::Show1DButtonClick() {
   activateWindow();
 }
 
+void TDataControlForm::Show2DButtonClick() {
+  OpenWindow<TShow2DForm>(Form2D_, *this, "Show2DForm", WindowNumber_, Settings.Graphics2D,
+                          [this](TShow2DForm &form) { form.SetSelectedPoints(FtPoints); });
+  activateWindow();
+}
+
 void TDataControlForm::Show3DButtonClick() {
   OpenWindow(Form3D_, *this, "Show3DForm", WindowNumber_, Settings.Graphics3D);
   activateWindow();
@@ -671,6 +685,8 @@ void TDataControlForm::NeuronItemCheckListBoxClickCheck(QListWidgetItem *item) {
   Data_->GetItemChecked()[i] = item->checkState() == Qt::Checked ? 1 : 0;
   if (Form1D_)
     Form1D_->UpdateDistanceRange();
+  if (Form2D_)
+    Form2D_->UpdateLayout();
   if (Form3D_)
     Form3D_->UpdateItems();
 }

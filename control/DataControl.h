@@ -26,6 +26,7 @@ class TNeuronDataFile;
 class TOptions;
 class TShow1DForm;
 class TShow3DForm;
+class TShow2DForm;
 class TShowInfoForm;
 
 // The Control Window of one open data file: shows its ranges, holds the
@@ -57,6 +58,7 @@ public:
   TDataToColor &Palette() { return *Palette_; }
   TShow1DForm *Form1D() const { return Form1D_.get(); }
   TShow3DForm *Form3D() const { return Form3D_.get(); }
+  TShow2DForm *Form2D() const { return Form2D_.get(); }
   TShowInfoForm *FormInfo() const { return FormInfo_.get(); }
 
   double VariableScaleMin() const { return VariableScaleMin_; }
@@ -136,6 +138,7 @@ private:
   void LoadPaletteBitBtnClick();
   void Show1DButtonClick();
   void Show3DButtonClick();
+  void Show2DButtonClick();
   void ShowInfoButtonClick();
   void NeuronItemCheckListBoxClickCheck(QListWidgetItem *item);
   void PlayBitBtnClick();
@@ -155,6 +158,7 @@ private:
   TSelectedPointList FtPoints;
   std::unique_ptr<TShow1DForm> Form1D_;
   std::unique_ptr<TShow3DForm> Form3D_;
+  std::unique_ptr<TShow2DForm> Form2D_;
   std::unique_ptr<TShowInfoForm> FormInfo_;
   QPointer<QDialog> AboutWindow;
   QPointer<QDialog> HelpWindow;

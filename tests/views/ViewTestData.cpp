@@ -17,6 +17,15 @@ TNeuronDataWriter::TSection StraightSection(const std::string &name, int parent,
   return section;
 }
 
+TNeuronDataWriter::TSection TaperedSection(const std::string &name, int parent, double length,
+                                           int segments, double from, double to) {
+  TNeuronDataWriter::TSection section = StraightSection(name, parent, length, segments);
+  const auto last = static_cast<double>(section.Points.size() - 1);
+  for (std::size_t i = 0; i < section.Points.size(); ++i)
+    section.Points[i].Diameter = from + (to - from) * static_cast<double>(i) / last;
+  return section;
+}
+
 std::string WriteDataFile(const QTemporaryDir &dir, const std::string &name,
                           const std::vector<TNeuronDataWriter::TSection> &sections,
                           const std::vector<std::vector<double>> &frames) {

@@ -14,6 +14,11 @@
 TNeuronDataWriter::TSection StraightSection(const std::string &name, int parent, double length,
                                             int segments);
 
+// The same with a diameter falling evenly from `from` at the start to `to` at
+// the end.
+TNeuronDataWriter::TSection TaperedSection(const std::string &name, int parent, double length,
+                                           int segments, double from, double to);
+
 // Writes a data file with the sections and one frame per entry of frames
 // (time, then one value per segment); fails the test when it cannot.
 std::string WriteDataFile(const QTemporaryDir &dir, const std::string &name,

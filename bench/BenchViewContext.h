@@ -1,0 +1,41 @@
+#pragma once
+
+#include "bench/BenchInputs.h"
+#include "data/DataToColor.h"
+#include "data/NeuronDataFile.h"
+#include "views/ViewContext.h"
+
+#include <string>
+
+// The opener's side for the view benchmarks: a loaded sample of the given
+// number of segments (none: no data at all), coloured over -80..40, at the
+// frame of time 5.
+class TBenchViewContext : public TViewContext {
+public:
+  explicit TBenchViewContext(int segments, int segmentsPerSection = 50) {
+    if (segments == 0)
+      return;
+    const TSampleNeuron::TShape shape{.Sections = segments / segmentsPerSection,
+                                      .Trunks = 8,
+                                      .Segments = segments,
+                                      .Points = 2 * segments};
+    Data.Load(TBenchInputs::Get(shape, 40, 0.25));
+    Palette.SetRange(-80.0, 40.0);
+    Data.SetPalette(&Palette);
+    Data.SeekFrame(5.0);
+  }
+
+  const TNeuronDataFile &GetViewData() const override { return Data; }
+  const TDataToColor &GetViewPalette() const override { return Palette; }
+  std::string GetVariableMinText() const override { return "-80"; }
+  std::string GetVariableMaxText() const override { return "40"; }
+  std::string GetTimeMinText() const override { return "0"; }
+  std::string GetTimeMaxText() const override { return "4"; }
+  TSelectedPointList &GetFtPoints() override { return Points; }
+  void AddSelectedPoint(const std::string &, const std::string &) override {}
+  void ShowHelpWindow(bool) override {}
+
+  TNeuronDataFile Data;
+  TDataToColor Palette;
+  TSelectedPointList Points;
+};

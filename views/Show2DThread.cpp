@@ -1,0 +1,315 @@
+#include "views/Show2DThread.h"
+
+#include "data/DataToColor.h"
+#include "data/NeuronDataFile.h"
+#include "render/GlyphFont.h"
+#include "settings/Options.h"
+
+#include <GL/glu.h>
+#include <qopengl.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+constexpr int ScaleFontSize = 12;
+constexpr int PaletteFontSize = 8;
+constexpr int PaletteMargin = 80;
+constexpr int Margin = 30;
+constexpr int BottomMargin = 40;
+constexpr int PaletteBoxWidth = 15;
+constexpr double ScaleLength = 100.0;
+constexpr const char *ScaleText = "100 um";
+constexpr GLsizei SelectBufferSize = 512;
+
+} // namespace
+
+TOpenGLThread2D::TOpenGLThread2D(TGraphicForm &owner, int sleepPeriodMs)
+    : TOpenGLViewThread(owner, {0.0, 640.0, 0.0, 480.0}, sleepPeriodMs),
+      Settings(TOptions::Instance()), ScaleFont(Panel().AddGlyphFont("Arial", ScaleFontSize)),
+      PaletteFont(Panel().AddGlyphFont("Arial", PaletteFontSize)) {}
+
+TOpenGLThread2D::~TOpenGLThread2D() {
+  TerminateAndWait();
+}
+
+void TOpenGLThread2D::SetPalettePosition(int left, int top) {
+  PaletteLeft = left;
+  PaletteTop = top;
+}
+
+void TOpenGLThread2D::SetShowPalette(bool show) {
+  ShowPalette = show;
+  Synchronize([this] { ProjectionSetup(); });
+}
+
+TMargins TOpenGLThread2D::ComputeMargins() const {
+  return {ShowPalette ? PaletteMargin : Margin, Margin, BottomMargin, Margin};
+}
+
+void TOpenGLThread2D::ProjectionChanged() {
+  ScaleTickLengthY = Geometry.YUnits(ScaleTickLength);
+}
+
+const TDendrogram &TOpenGLThread2D::Layout() {
+  if (Data != nullptr)
+    Dendrogram.Update(*Data, ItemSpacing, LevelSpacing);
+  return Dendrogram;
+}
+
+void TOpenGLThread2D::DrawLayers() {
+  if (Data == nullptr)
+    return;
+  double time = 0.0;
+  const float *colors = nullptr;
+  {
+    std::lock_guard lock(Data->GetFrameLock());
+    const double *frame = Data->GetCurrentFrame();
+    if (Data->GetFileName().empty() || frame == nullptr)
+      return;
+    time = frame[0];
+    colors = Data->GetCurrentColors();
+  }
+  // With no item checked (or spacings of 0) there is no height to fit: only
+  // the background, but the frame still counts as drawn.
+  const bool flat =
+      Geometry.ViewLeft == Geometry.ViewRight || Geometry.ViewBottom == Geometry.ViewTop;
+  if (Layout().IsEmpty() || flat) {
+    SetLastDrawnTime(time);
+    return;
+  }
+  if (ShowPalette && Palette != nullptr)
+    DrawPaletteBar();
+  DrawDendrogram(colors);
+  SetLastDrawnTime(time);
+  DrawScaleBar();
+  DrawMarkers();
+}
+
+void TOpenGLThread2D::DrawPaletteBar() {
+  const double x0 = Geometry.ViewLeft + Geometry.XUnits(PaletteLeft);
+  const double y0 = Geometry.ViewTop - Geometry.YUnits(PaletteTop);
+  const double w = Geometry.XUnits(PaletteBoxWidth);
+  const double h = Geometry.YUnits(PaletteFont.TextHeight() + 2);
+  const double dx = Geometry.XUnits(3);
+  const double dy = Geometry.YUnits(4);
+
+  std::lock_guard lock(Data->GetFrameLock());
+  const int count = Palette->GetColorCount();
+  glPushMatrix();
+  glTranslated(x0, y0, 0.0);
+  glBegin(GL_QUADS);
+  for (int i = 0; i < count; ++i) {
+    glColor3fv(Palette->GetColor(i).data());
+    glVertex2d(0.0, i * h);
+    glVertex2d(w, i * h);
+    glVertex2d(w, (i + 1) * h);
+    glVertex2d(0.0, (i + 1) * h);
+  }
+  glEnd();
+  glColor3fv(PaletteLabelColor.data());
+  for (int i = 0; i < count; ++i) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.3f", Palette->GetColorValue(i));
+    PaletteFont.Draw(w + dx, i * h + dy, text);
+  }
+  glPopMatrix();
+}
+
+void TOpenGLThread2D::DrawDendrogram(const float *colors) {
+  const std::vector<TDendrogramVertex> &lines = Dendrogram.SegmentLines();
+  // Each segment as its own line from its colour to the next segment's; the
+  // last keeps its own. The same pixels and colours as one strip per section,
+  // in one call instead of one per section.
+  LineColors.resize(3 * lines.size());
+  float *to = LineColors.data();
+  for (const TDendrogramSection &section : Dendrogram.Sections()) {
+    const float *from = colors + 3 * static_cast<std::size_t>(section.FirstSegment);
+    for (std::int32_t k = 0; k < section.SegmentCount; ++k, from += 3, to += 6) {
+      const float *end = k + 1 < section.SegmentCount ? from + 3 : from;
+      std::memcpy(to, from, 3 * sizeof(float));
+      std::memcpy(to + 3, end, 3 * sizeof(float));
+    }
+  }
+
+  glPushMatrix();
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_COLOR_ARRAY);
+  glVertexPointer(2, GL_FLOAT, sizeof(TDendrogramVertex), lines.data());
+  glColorPointer(3, GL_FLOAT, 0, LineColors.data());
+  glLineWidth(GraphicLineWidth);
+  glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(lines.size()));
+  glDisableClientState(GL_COLOR_ARRAY);
+  // After the sections, so that a connection's top covers its parent's end,
+  // as when each line follows the section before it.
+  const std::vector<TDendrogramVertex> &connections = Dendrogram.ConnectionVertices();
+  if (!connections.empty()) {
+    glColor3f(0.0f, 0.0f, 0.0f);
+    glLineWidth(ConnectionLineWidth);
+    glVertexPointer(2, GL_FLOAT, sizeof(TDendrogramVertex), connections.data());
+    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(connections.size()));
+  }
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glPopMatrix();
+}
+
+void TOpenGLThread2D::DrawScaleBar() {
+  const double base = -Geometry.YUnits(ScaleFont.TextHeight());
+  glColor3fv(ScaleColor.data());
+  glLineWidth(ScaleLineWidth);
+  glBegin(GL_LINE_STRIP);
+  glVertex2d(0.0, base + ScaleTickLengthY);
+  glVertex2d(0.0, base);
+  glVertex2d(ScaleLength, base);
+  glVertex2d(ScaleLength, base + ScaleTickLengthY);
+  glEnd();
+  ScaleFont.Draw(std::trunc(ScaleLength + Geometry.XUnits(5)), std::trunc(base), ScaleText);
+}
+
+void TOpenGLThread2D::DrawMarkers() {
+  if (SelectedPoints == nullptr || SelectedPoints->empty() || !Settings.Graphics2D.ShowPoints)
+    return;
+  glPushMatrix();
+  glPointSize(5.0f);
+  glEnable(GL_POINT_SMOOTH);
+  glBegin(GL_POINTS);
+  for (const std::unique_ptr<TSelectedPointInfo> &point : *SelectedPoints) {
+    const std::optional<TDendrogramVertex> middle =
+        Dendrogram.SegmentMiddle(point->Item, point->SectionInItem, point->SegmentInSection);
+    if (!middle)
+      continue;
+    glColor3ub(static_cast<GLubyte>(point->Color >> 16), static_cast<GLubyte>(point->Color >> 8),
+               static_cast<GLubyte>(point->Color));
+    glVertex2f(middle->X, middle->Y);
+  }
+  glEnd();
+  glPopMatrix();
+}
+
+TSelectionResult TOpenGLThread2D::PickPoint(int x, int y, std::string &title, std::string &value) {
+  SelectionResult = {-1, -1, -1};
+  const bool flat =
+      Geometry.ViewLeft == Geometry.ViewRight || Geometry.ViewBottom == Geometry.ViewTop;
+  // Nothing can lie under the mouse without a model, a context or a picture.
+  if (Data == nullptr || flat || !Panel().MakeContextCurrent() || Layout().IsEmpty())
+    return {0, 0, 0};
+
+  GLint viewport[4];
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  // Mouse positions are in device-independent pixels, the viewport in the
+  // device's.
+  const double ratio = Panel().devicePixelRatioF();
+  const double pickX = x * ratio;
+  const double pickY = viewport[3] - y * ratio;
+  std::array<GLuint, SelectBufferSize> buffer{};
+  bool succeeded = false;
+  for (int pass = 1; pass <= 3; ++pass) {
+    glSelectBuffer(SelectBufferSize, buffer.data());
+    glRenderMode(GL_SELECT);
+    glInitNames();
+    glPushName(0);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    gluPickMatrix(pickX, pickY, 2.0, 2.0, viewport);
+    gluOrtho2D(Geometry.ViewLeft, Geometry.ViewRight, Geometry.ViewBottom, Geometry.ViewTop);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    DrawPickPass(pass, SelectionResult[0] - 1, SelectionResult[1] - 1);
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glFlush();
+    const GLint hits = glRenderMode(GL_RENDER);
+    const TPickPass found = InterpretHits(hits, buffer.data(), buffer.size());
+    succeeded = found.Succeeded;
+    if (found.Ambiguous)
+      SelectionResult = {-1, -1, -1};
+    else
+      SelectionResult[static_cast<std::size_t>(pass - 1)] = found.Result;
+    if (!succeeded)
+      break;
+  }
+  const TSelectionResult result = SelectionResult;
+  if (succeeded && result[0] >= 1 && result[1] >= 1 && result[2] >= 1) {
+    if (const std::optional<TPointQuery> query =
+            QueryPoint(*Data, SelectPointMode, result[0], result[1], result[2],
+                       Settings.ControlPanel.DataRangeFormat)) {
+      title = query->Title;
+      value = query->Value;
+    }
+  }
+  ProjectionSetup();
+  return result;
+}
+
+void TOpenGLThread2D::DrawConnection(const TDendrogramSection &section) {
+  const TDendrogramVertex *line = &Dendrogram.ConnectionVertices()[2 * section.Connection];
+  glLineWidth(ConnectionLineWidth);
+  glBegin(GL_LINE_STRIP);
+  glVertex2f(line[0].X, line[0].Y);
+  glVertex2f(line[1].X, line[1].Y);
+  glEnd();
+}
+
+void TOpenGLThread2D::DrawStrip(const TDendrogramSection &section) {
+  glLineWidth(GraphicLineWidth);
+  glDrawArrays(GL_LINE_STRIP, section.FirstVertex, section.SegmentCount + 1);
+}
+
+void TOpenGLThread2D::DrawPickPass(int pass, std::int32_t item, std::int32_t section) {
+  const std::vector<TDendrogramItem> &items = Dendrogram.Items();
+  const std::vector<TDendrogramSection> &sections = Dendrogram.Sections();
+  glEnableClientState(GL_VERTEX_ARRAY);
+  // A whole item under one name: all its segments as lines, then its
+  // connection lines; the same area as the strips, in two calls.
+  const auto drawItem = [&](const TDendrogramItem &placed) {
+    glLineWidth(GraphicLineWidth);
+    glVertexPointer(2, GL_FLOAT, sizeof(TDendrogramVertex), Dendrogram.SegmentLines().data());
+    glDrawArrays(GL_LINES, placed.FirstLine, placed.LineCount);
+    if (placed.ConnectionCount > 0) {
+      glLineWidth(ConnectionLineWidth);
+      glVertexPointer(2, GL_FLOAT, sizeof(TDendrogramVertex),
+                      Dendrogram.ConnectionVertices().data());
+      glDrawArrays(GL_LINES, placed.FirstConnection, placed.ConnectionCount);
+    }
+  };
+  std::size_t next = 0;
+  for (std::int32_t i = 0; i < Data->GetItemCount(); ++i) {
+    if (pass == 1)
+      glLoadName(static_cast<GLuint>(i) + 1);
+    if (next >= items.size() || items[next].Item != i)
+      continue;
+    const TDendrogramItem &placed = items[next++];
+    if (pass == 1 || i != item) {
+      if (pass != 1)
+        glLoadName(0);
+      drawItem(placed);
+      continue;
+    }
+    glVertexPointer(2, GL_FLOAT, sizeof(TDendrogramVertex), Dendrogram.Vertices().data());
+    for (std::int32_t s = placed.First; s < placed.First + placed.Count; ++s) {
+      const TDendrogramSection &laid = sections[static_cast<std::size_t>(s)];
+      if (laid.Connection >= 0) {
+        glLoadName(0);
+        DrawConnection(laid);
+      }
+      if (pass == 2) {
+        glLoadName(static_cast<GLuint>(laid.IndexInItem) + 1);
+        DrawStrip(laid);
+      } else if (laid.IndexInItem == section) {
+        glLineWidth(GraphicLineWidth);
+        for (std::int32_t k = 0; k < laid.SegmentCount; ++k) {
+          glLoadName(static_cast<GLuint>(k) + 1);
+          glDrawArrays(GL_LINES, laid.FirstVertex + k, 2);
+        }
+      } else {
+        DrawStrip(laid);
+      }
+    }
+  }
+  glDisableClientState(GL_VERTEX_ARRAY);
+}
