@@ -427,8 +427,8 @@ double TDataControlForm::CurrentFrameTime() const {
 bool TDataControlForm::VisibleViewsReady(double shownTime) const {
   const double frameTime = CurrentFrameTime();
   for (const TGraphicForm *form : std::initializer_list<const TGraphicForm *>{Form1D_.get()}) {
-    // A minimised window is not painted, so it could never catch up: it takes no part.
-    if (form && form->isVisible() && !form->isMinimized() &&
+    // A window that cannot paint now could never catch up: it takes no part.
+    if (form && form->CanPaintNow() &&
         !IsViewReady(form->GetLastDrawnTime(), shownTime, frameTime, TimeTolerance))
       return false;
   }

@@ -10,7 +10,7 @@ packages=(
   libsimpleini-dev locales
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth x11-utils xdotool imagemagick
+  xvfb xauth x11-utils xdotool imagemagick libxcb1-dev
   fonts-liberation
   neuron python3-neuron python3-numpy
 )

@@ -2,11 +2,13 @@
 
 #include "control/DataControl.h"
 #include "data/NeuronDataFile.h"
+#include "render/OpenGLViewThread.h"
 #include "settings/MessageDialog.h"
 #include "settings/Options.h"
 #include "views/Show1D.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -15,12 +17,29 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
+#include <xcb/xcb.h>
 
 #include <memory>
 
 namespace {
+
+// Maps or unmaps a window behind the toolkit's back, as a window manager does
+// with the windows of another virtual desktop.
+void SetMapped(QWidget &window, bool mapped) {
+  auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+  ASSERT_NE(x11, nullptr);
+  xcb_connection_t *connection = x11->connection();
+  const auto id = static_cast<xcb_window_t>(window.winId());
+  if (mapped)
+    xcb_map_window(connection, id);
+  else
+    xcb_unmap_window(connection, id);
+  xcb_flush(connection);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window.windowHandle()->isExposed() == mapped; }));
+}
 
 class PlaybackTest : public ::testing::Test {
 protected:
@@ -121,6 +140,43 @@ TEST_F(PlaybackTest, AHiddenViewHoldsNothing) {
   EXPECT_EQ(Shown.size(), 10);
   // The suspended view never drew past the first frame.
   EXPECT_EQ(Form->Form1D()->GetLastDrawnTime(), 0.0);
+}
+
+TEST_F(PlaybackTest, AViewOffTheScreenHoldsNothingAndTakesPartAgainWhenBack) {
+  Open(FrameTimes(0.0, 1.0, 10.0));
+  Press("Show1DButton");
+  TShow1DForm *view = Form->Form1D();
+  ASSERT_TRUE(QTest::qWaitFor([view] { return view->GetLastDrawnTime() == 0.0; }));
+  // The view draws no more frames of its own; only exposing it paints it.
+  view->RenderThread()->Suspend();
+  QTest::qWait(100);
+  Press("StepForwardBitBtn");
+  EXPECT_EQ(Form->CurrentTime(), 1.0);
+  Press("StepForwardBitBtn");
+  EXPECT_EQ(Form->CurrentTime(), 1.0) << "a view on screen holds the frame until drawn";
+
+  SetMapped(*view, false);
+  EXPECT_TRUE(view->isVisible());
+  EXPECT_FALSE(view->CanPaintNow());
+  Press("StepForwardBitBtn");
+  EXPECT_EQ(Form->CurrentTime(), 2.0);
+  Press("StepBackBitBtn");
+  EXPECT_EQ(Form->CurrentTime(), 1.0);
+  Shown.clear();
+  PlayToTheEnd();
+  EXPECT_EQ(Shown.size(), 9);
+  EXPECT_EQ(Form->CurrentTime(), -1.0);
+
+  // Back on screen it holds the frame again until it has drawn it.
+  SetMapped(*view, true);
+  EXPECT_TRUE(view->CanPaintNow());
+  Enter("TimeCurrentEdit", "5");
+  Press("StepForwardBitBtn");
+  EXPECT_EQ(Form->CurrentTime(), 5.0);
+  view->RenderThread()->Resume();
+  ASSERT_TRUE(QTest::qWaitFor([view] { return view->GetLastDrawnTime() == 5.0; }));
+  Press("StepForwardBitBtn");
+  EXPECT_EQ(Form->CurrentTime(), 6.0);
 }
 
 TEST_F(PlaybackTest, SkipFramesStepsOverTheScaleEndOrStopsAtTheLastFrame) {
