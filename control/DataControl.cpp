@@ -458,10 +458,14 @@ void TDataControlForm::OpenFile(const QString &fileName) {
   SetText(TimeRangeMaxLabel, FormatTime(Data_->GetLastFrameTime()));
   SetText(VariableScaleLabel, QString::fromStdString(panel.VariableScale));
 
-  // Each scale holds exactly the number its box shows.
+  // Each scale holds exactly the number its box shows. A file whose values are
+  // all equal gets a scale with width, or the views would have no range to draw.
   const TNumberText values = ValueText();
-  VariableScaleMin_ = ShowNumber(VariableMinEdit, values, Data_->GetVariableMin());
-  VariableScaleMax_ = ShowNumber(VariableMaxEdit, values, Data_->GetVariableMax());
+  TScaleRange scale{Data_->GetVariableMin(), Data_->GetVariableMax()};
+  if (!Data_->GetFileName().empty())
+    scale = InitialVariableScale(scale.Min, scale.Max, values);
+  VariableScaleMin_ = ShowNumber(VariableMinEdit, values, scale.Min);
+  VariableScaleMax_ = ShowNumber(VariableMaxEdit, values, scale.Max);
 
   SetText(TimeScaleLabel, QString::fromStdString(panel.TimeScale));
   const TNumberText times = TimeText();
