@@ -1,10 +1,28 @@
 // Runs its own main: the exception box needs the program's application object.
+#include "SampleDataFile.h"
+
 #include "app/Application.h"
+#include "app/MainForm.h"
+#include "control/DataControl.h"
+#include "help/AboutProgram.h"
+#include "help/ShowHelp.h"
 #include "settings/MessageDialog.h"
+#include "settings/Options.h"
+#include "views/Show1D.h"
+#include "views/ShowInfo.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QObject>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 
 #include <stdexcept>
 #include <vector>
@@ -32,7 +50,57 @@ public:
   }
 };
 
+xcb_atom_t Atom(xcb_connection_t *connection, const char *name) {
+  const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+      xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, strlen(name), name),
+                            nullptr),
+      &std::free);
+  return reply ? reply->atom : XCB_ATOM_NONE;
+}
+
+// The title that the X server holds for a window: what a window manager shows.
+QString ServerTitle(QWidget &window) {
+  auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+  xcb_connection_t *connection = x11->connection();
+  const xcb_get_property_cookie_t cookie =
+      xcb_get_property(connection, 0, static_cast<xcb_window_t>(window.winId()),
+                       Atom(connection, "_NET_WM_NAME"), Atom(connection, "UTF8_STRING"), 0, 1024);
+  const std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+      xcb_get_property_reply(connection, cookie, nullptr), &std::free);
+  if (!reply)
+    return {};
+  return QString::fromUtf8(static_cast<const char *>(xcb_get_property_value(reply.get())),
+                           xcb_get_property_value_length(reply.get()));
+}
+
 } // namespace
+
+TEST(Application, EveryWindowIsCaptionedExactlyAsTheSettingsSay) {
+  QTemporaryDir dir;
+  TDendroviaApplication::PrepareOptions(dir.filePath("dendrovia"));
+  const QString data = dir.filePath("small.dat");
+  ASSERT_TRUE(WriteSampleDataFile(data.toStdString(), FrameTimes(0.0, 1.0, 2.0)));
+  {
+    TMainForm mainForm(TDendroviaApplication::IniPathFor(dir.filePath("dendrovia")));
+    TAboutForm aboutForm;
+    TShowHelpForm helpForm;
+    mainForm.OpenDataFile(data);
+    TDataControlForm *control = mainForm.OpenControlWindows().at(0);
+    QTest::mouseClick(control->findChild<QPushButton *>("Show1DButton"), Qt::LeftButton);
+    QTest::mouseClick(control->findChild<QPushButton *>("ShowInfoButton"), Qt::LeftButton);
+    const std::pair<QWidget *, const char *> windows[] = {
+        {&mainForm, "Dendrovia"},  {&aboutForm, "About Dendrovia"},
+        {&helpForm, "Help"},       {control, "Data Control - small.dat"},
+        {control->Form1D(), "1D"}, {control->FormInfo(), "Info"}};
+    for (const auto &[window, title] : windows) {
+      window->show();
+      ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+      EXPECT_EQ(window->windowTitle().toStdString(), title);
+      EXPECT_EQ(ServerTitle(*window).toStdString(), title);
+    }
+  }
+  TOptions::ReleaseInstance();
+}
 
 TEST(Application, ExceptionsOfEventHandlersAreShownAndTheProgramGoesOn) {
   std::vector<std::pair<QString, QString>> boxes;
