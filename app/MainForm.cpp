@@ -412,7 +412,7 @@ void TMainForm::RefreshFileList() {
     return;
   }
   const TWaitCursor waitCursor;
-  if (directory.compare(LastListedDirectory_, Qt::CaseInsensitive) == 0)
+  if (IsSameDirectory(directory, LastListedDirectory_))
     return;
   ClearFileList();
   LastListedDirectory_ = directory;
