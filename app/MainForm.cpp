@@ -276,7 +276,12 @@ void TMainForm::FormDestroy() {
 
   TOptions &options = TOptions::Instance();
   options.MainForm.State = StateOf(windowState());
-  options.MainForm.Splitter = DirectoryPanel->width();
+  // The pane of a maximised window may be wider than the normal bounds that are
+  // saved; it is kept as un-maximising would leave it, with the file list at its
+  // narrowest, so that the next start accepts it.
+  options.MainForm.Splitter =
+      std::min(DirectoryPanel->width(), std::max(0, options.MainForm.Width - SplitterWidth -
+                                                        FilePanel->minimumSizeHint().width()));
   for (int column = 0; column < FileStringGrid->columnCount(); ++column) {
     const QTableWidgetItem *header = FileStringGrid->horizontalHeaderItem(column);
     options.SetColumnTitle(column, header ? header->text().toStdString() : std::string());

@@ -1,5 +1,6 @@
 // Runs its own main: the exception box needs the program's application object.
 #include "SampleDataFile.h"
+#include "X11TestSupport.h"
 
 #include "app/Application.h"
 #include "app/MainForm.h"
@@ -12,17 +13,11 @@
 #include "views/ShowInfo.h"
 
 #include <QEvent>
-#include <QGuiApplication>
 #include <QObject>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
-#include <xcb/xcb.h>
-
-#include <cstdlib>
-#include <cstring>
-#include <memory>
 
 #include <stdexcept>
 #include <vector>
@@ -49,29 +44,6 @@ public:
     return QObject::event(event);
   }
 };
-
-xcb_atom_t Atom(xcb_connection_t *connection, const char *name) {
-  const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
-      xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, strlen(name), name),
-                            nullptr),
-      &std::free);
-  return reply ? reply->atom : XCB_ATOM_NONE;
-}
-
-// The title that the X server holds for a window: what a window manager shows.
-QString ServerTitle(QWidget &window) {
-  auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-  xcb_connection_t *connection = x11->connection();
-  const xcb_get_property_cookie_t cookie =
-      xcb_get_property(connection, 0, static_cast<xcb_window_t>(window.winId()),
-                       Atom(connection, "_NET_WM_NAME"), Atom(connection, "UTF8_STRING"), 0, 1024);
-  const std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
-      xcb_get_property_reply(connection, cookie, nullptr), &std::free);
-  if (!reply)
-    return {};
-  return QString::fromUtf8(static_cast<const char *>(xcb_get_property_value(reply.get())),
-                           xcb_get_property_value_length(reply.get()));
-}
 
 } // namespace
 

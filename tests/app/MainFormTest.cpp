@@ -1,8 +1,10 @@
-#include "app/MainForm.h"
+#include "X11TestSupport.h"
+
 #include "app/Application.h"
 #include "app/DirectoryListBox.h"
 #include "app/DirectoryOutline.h"
 #include "app/FileBrowser.h"
+#include "app/MainForm.h"
 #include "help/AboutProgram.h"
 #include "help/ShowHelp.h"
 #include "settings/IniFile.h"
@@ -192,6 +194,39 @@ TEST_F(MainFormTest, RestoresAndStoresBoundsLayoutSplitterAndColumns) {
   EXPECT_EQ(ini.Value("FilePanel", "Column3Title"), "Last modified");
   EXPECT_EQ(ini.Integer("FilePanel", "Column3Width"), 140);
   EXPECT_EQ(ini.Integer("Custom", "Other"), 1);
+}
+
+TEST_F(MainFormTest, APaneWiderThanTheNormalWindowIsSavedSoThatItIsTakenBack) {
+  WriteIni("[MainForm]\nState=0\nLeft=100\nTop=80\nWidth=700\nHeight=500\nSplitter=200\n");
+  auto form = Start();
+  auto *splitter = Control<QSplitter>(form.get(), "Splitter1");
+  // A maximised session: the window is wider than its normal bounds.
+  MaximiseAsWindowManager(*form, QSize(1600, 900));
+  splitter->setSizes({1000, 597});
+  EXPECT_EQ(Control<QWidget>(form.get(), "DirectoryPanel")->width(), 1000);
+  form.reset();
+
+  TIniFile ini;
+  ASSERT_TRUE(ini.Load(IniPath().toStdString()));
+  EXPECT_EQ(ini.Integer("MainForm", "State"), 2);
+  EXPECT_EQ(ini.Integer("MainForm", "Width"), 700);
+  const int saved = ini.Integer("MainForm", "Splitter").value_or(-1);
+  EXPECT_GT(saved, 200);
+  EXPECT_LT(saved, 700);
+  TOptions::ReleaseInstance();
+  TOptions &options = TOptions::Instance();
+  options.LoadFromIni(IniPath().toStdString());
+  EXPECT_EQ(options.MainForm.Splitter, saved);
+
+  // A pane that fits is saved as it is.
+  ini.SetInteger("MainForm", "State", 0);
+  ini.Save(IniPath().toStdString());
+  TOptions::ReleaseInstance();
+  form = Start();
+  Control<QSplitter>(form.get(), "Splitter1")->setSizes({300, 397});
+  form.reset();
+  ASSERT_TRUE(ini.Load(IniPath().toStdString()));
+  EXPECT_EQ(ini.Integer("MainForm", "Splitter"), 300);
 }
 
 TEST_F(MainFormTest, DraggedColumnsAreSavedInTheirNewOrder) {

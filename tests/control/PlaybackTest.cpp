@@ -1,4 +1,5 @@
 #include "SampleDataFile.h"
+#include "X11TestSupport.h"
 
 #include "control/DataControl.h"
 #include "data/NeuronDataFile.h"
@@ -8,7 +9,6 @@
 #include "views/Show1D.h"
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -17,29 +17,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QWindow>
 
 #include <gtest/gtest.h>
-#include <xcb/xcb.h>
 
 #include <memory>
 
 namespace {
-
-// Maps or unmaps a window behind the toolkit's back, as a window manager does
-// with the windows of another virtual desktop.
-void SetMapped(QWidget &window, bool mapped) {
-  auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-  ASSERT_NE(x11, nullptr);
-  xcb_connection_t *connection = x11->connection();
-  const auto id = static_cast<xcb_window_t>(window.winId());
-  if (mapped)
-    xcb_map_window(connection, id);
-  else
-    xcb_unmap_window(connection, id);
-  xcb_flush(connection);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return window.windowHandle()->isExposed() == mapped; }));
-}
 
 class PlaybackTest : public ::testing::Test {
 protected:
