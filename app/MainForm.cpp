@@ -5,6 +5,7 @@
 #include "app/FileBrowser.h"
 #include "control/DataControl.h"
 #include "settings/Options.h"
+#include "settings/SettingsText.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
@@ -219,7 +220,7 @@ void TMainForm::FormCreate() {
   FileStringGrid->setRowCount(1);
   for (int column = 0; column < columns; ++column) {
     FileStringGrid->setHorizontalHeaderItem(
-        column, new QTableWidgetItem(ToQString(options.ColumnTitle(column))));
+        column, new QTableWidgetItem(SettingsText(options.ColumnTitle(column))));
     FileStringGrid->setColumnWidth(column, options.ColumnWidth(column));
   }
 
@@ -284,7 +285,10 @@ void TMainForm::FormDestroy() {
                                                         FilePanel->minimumSizeHint().width()));
   for (int column = 0; column < FileStringGrid->columnCount(); ++column) {
     const QTableWidgetItem *header = FileStringGrid->horizontalHeaderItem(column);
-    options.SetColumnTitle(column, header ? header->text().toStdString() : std::string());
+    // A title the user did not change goes back as the bytes it was read from.
+    options.SetColumnTitle(column, header
+                                       ? SettingsBytes(header->text(), options.ColumnTitle(column))
+                                       : std::string());
     options.SetColumnWidth(column, FileStringGrid->columnWidth(column));
   }
   options.SaveToIni(QFile::encodeName(IniFilePath_).toStdString());

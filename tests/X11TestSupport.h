@@ -28,7 +28,7 @@ inline xcb_atom_t X11Atom(const char *name) {
           connection,
           xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr),
       &std::free);
-  return reply ? reply->atom : XCB_ATOM_NONE;
+  return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
 // Maps or unmaps a window behind the toolkit's back, as a window manager does

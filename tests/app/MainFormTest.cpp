@@ -229,6 +229,42 @@ TEST_F(MainFormTest, APaneWiderThanTheNormalWindowIsSavedSoThatItIsTakenBack) {
   EXPECT_EQ(ini.Integer("MainForm", "Splitter"), 300);
 }
 
+TEST_F(MainFormTest, LegacyTitlesAreShownReadablyAndWrittenBackAsTheyWere) {
+  // Cyrillic "Opisanie" in code page 1251.
+  const std::string title = "\xCE\xEF\xE8\xF1\xE0\xED\xE8\xE5";
+  WriteFile(IniPath(), "[MainForm]\nWidth=700\n[Data]\nDirectory=" + DataDir.toStdString() +
+                           "\n[FilePanel]\nColumn1Title=" + title +
+                           "\nColumn1Width=220\nColumn1DataType=2\n");
+  auto form = Start();
+  const QString shown =
+      Control<QTableWidget>(form.get(), "FileStringGrid")->horizontalHeaderItem(0)->text();
+  EXPECT_FALSE(shown.contains(QChar::ReplacementCharacter));
+  EXPECT_EQ(shown.size(), 8);
+  form->resize(750, 500);
+  ASSERT_TRUE(QTest::qWaitFor([] { return TOptions::Instance().MainForm.Width == 750; }));
+  form.reset();
+  std::ifstream file(IniPath().toStdString(), std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("Width=750\n"), std::string::npos);
+  EXPECT_NE(text.find("\nColumn1Title=" + title + "\n"), std::string::npos);
+  EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(MainFormTest, SettingsThatCannotBeSavedAreReportedAtExit) {
+  const std::string unreadable("[MainForm]\nWidth=700\n\0\n", 22);
+  WriteFile(IniPath(), unreadable);
+  auto form = Start();
+  form->resize(750, 500);
+  form.reset();
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0].Caption, "Saving options");
+  EXPECT_TRUE(Boxes[0].Text.contains(IniPath()));
+  EXPECT_EQ(Boxes[0].Icon, QMessageBox::Critical);
+  std::ifstream file(IniPath().toStdString(), std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>()),
+            unreadable);
+}
+
 TEST_F(MainFormTest, DraggedColumnsAreSavedInTheirNewOrder) {
   WriteFile(DataDir + "/a.dat", Header("MTSD", "Cell 7 run"));
   WriteFile(DataDir + "/b.dat", Header("MTSD", "Second"));
