@@ -106,7 +106,8 @@ bool WriteAll(int fd, const std::string &data, std::string &reason) {
   return true;
 }
 
-// Why the rename could not be used: the caller then writes in place.
+// How replacing the file by a renamed temporary went; NotPossible (no temporary
+// file in that directory, or the owner cannot be kept) leaves writing in place.
 enum class TReplaceOutcome { Done, Failed, NotPossible };
 
 // A temporary file that is removed unless it was renamed into place.
@@ -137,13 +138,21 @@ public:
 
   bool Finish(const struct stat &original, const std::filesystem::path &target,
               std::string &reason) {
-    const bool ok = ::fchmod(Fd_, original.st_mode & 07777) == 0 && ::fsync(Fd_) == 0;
-    const bool closed = ::close(Fd_) == 0;
+    bool ok = ::fchmod(Fd_, original.st_mode & 07777) == 0 && ::fsync(Fd_) == 0;
+    int error = ok ? 0 : errno;
+    if (::close(Fd_) != 0 && ok) {
+      ok = false;
+      error = errno;
+    }
     Fd_ = -1;
-    Renamed_ = ok && closed && ::rename(Path_.c_str(), target.c_str()) == 0;
-    if (!Renamed_)
-      reason = std::strerror(errno);
-    return Renamed_;
+    if (ok && ::rename(Path_.c_str(), target.c_str()) != 0) {
+      ok = false;
+      error = errno;
+    }
+    Renamed_ = ok;
+    if (!ok)
+      reason = std::strerror(error);
+    return ok;
   }
 
 private:

@@ -638,11 +638,14 @@ TEST_F(OptionsTest, WithoutTheRenameTheFileIsWrittenInPlaceOrTheFailureReported)
   const struct {
     const char *Name;
     mode_t DirectoryMode, FileMode;
-    bool Saved;
+    rlim_t SizeLimit;
+    const char *Reason; // nullptr: saved
   } cases[] = {
-      {"directory not writable", 0755, 0666, true},
-      {"file of another user", 0777, 0666, true},
-      {"file that may not be written", 0777, 0644, false},
+      {"directory not writable", 0755, 0666, RLIM_INFINITY, nullptr},
+      {"file of another user", 0777, 0666, RLIM_INFINITY, nullptr},
+      {"file that may not be written", 0777, 0644, RLIM_INFINITY, "Permission denied"},
+      // Fails midway in place: the old contents are put back.
+      {"file that cannot grow", 0755, 0666, 64, "File too large"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.Name);
@@ -653,23 +656,31 @@ TEST_F(OptionsTest, WithoutTheRenameTheFileIsWrittenInPlaceOrTheFailureReported)
     ::stat(Ini.c_str(), &before);
     const int outcome = RunAsNobody([&] {
       Reports.clear();
-      TOptions &options = Load(original);
+      TOptions::ReleaseInstance();
+      TOptions &options = TOptions::Instance();
+      options.LoadFromIni(Ini);
       options.MainForm.Width = 1000;
+      std::signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{c.SizeLimit, c.SizeLimit};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
       const bool saved = options.SaveToIni(Ini);
-      const bool reported =
-          Reports.size() == 1 && Reports[0].first == "Saving options" &&
-          Reports[0].second.find(Ini + ": Permission denied") != std::string::npos;
+      const std::string reason = Ini + ": " + (c.Reason ? c.Reason : "");
+      const bool reported = Reports.size() == 1 && Reports[0].first == "Saving options" &&
+                            Reports[0].second.ends_with(reason);
       return (saved ? 1 : 0) | (reported ? 2 : 0);
     });
     ::chmod(Dir.Path().c_str(), 0755);
-    EXPECT_EQ(outcome, c.Saved ? 1 : 2);
+    EXPECT_EQ(outcome, c.Reason ? 2 : 1);
     struct stat after {};
     ::stat(Ini.c_str(), &after);
     EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(after.st_uid, before.st_uid);
     EXPECT_EQ(after.st_mode & 07777, c.FileMode);
     const std::string text = ReadText(Ini);
-    EXPECT_EQ(text.find("Width=1000\n") != std::string::npos, c.Saved) << text;
+    if (c.Reason)
+      EXPECT_EQ(text, original);
+    else
+      EXPECT_NE(text.find("Width=1000\n"), std::string::npos) << text;
     EXPECT_EQ(Dir.Names(), std::vector<std::string>{"dendrovia.ini"});
   }
 }
