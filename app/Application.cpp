@@ -19,8 +19,9 @@ const QString ApplicationTitle = QStringLiteral("Dendrovia");
 } // namespace
 
 TDendroviaApplication::TDendroviaApplication(int &argc, char **argv) : QApplication(argc, argv) {
+  // The name only: a display name would be appended by the toolkit to every
+  // window's caption, which must read as the settings give it.
   setApplicationName(ApplicationTitle);
-  setApplicationDisplayName(ApplicationTitle);
 }
 
 bool TDendroviaApplication::notify(QObject *receiver, QEvent *event) {

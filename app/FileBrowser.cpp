@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -108,6 +109,16 @@ std::vector<TDataFileEntry> ListDataFiles(const QString &directory, const QStrin
     entries.push_back({name, JoinPath(directory, name), info.lastModified()});
   }
   return entries;
+}
+
+bool IsSameDirectory(const QString &first, const QString &second) {
+  if (first == second)
+    return true;
+  if (first.compare(second, Qt::CaseInsensitive) != 0)
+    return false;
+  std::error_code error;
+  return std::filesystem::equivalent(QFile::encodeName(first).toStdString(),
+                                     QFile::encodeName(second).toStdString(), error);
 }
 
 QString LongTimeFormat(const QLocale &locale) {

@@ -50,6 +50,12 @@ struct TDataFileEntry {
 // (names beginning with "."). A directory that cannot be read gives no entries.
 std::vector<TDataFileEntry> ListDataFiles(const QString &directory, const QString &extension);
 
+// Whether two names of directories name the same one: the same text, or the
+// same text but for letter case where the file system ignores case (both then
+// are one existing directory). On a case-sensitive file system "cases/Data" and
+// "cases/data" are two directories.
+bool IsSameDirectory(const QString &first, const QString &second);
+
 // The locale's long time format without its time zone.
 QString LongTimeFormat(const QLocale &locale);
 

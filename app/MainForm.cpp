@@ -5,6 +5,7 @@
 #include "app/FileBrowser.h"
 #include "control/DataControl.h"
 #include "settings/Options.h"
+#include "settings/SettingsText.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
@@ -219,7 +220,7 @@ void TMainForm::FormCreate() {
   FileStringGrid->setRowCount(1);
   for (int column = 0; column < columns; ++column) {
     FileStringGrid->setHorizontalHeaderItem(
-        column, new QTableWidgetItem(ToQString(options.ColumnTitle(column))));
+        column, new QTableWidgetItem(SettingsText(options.ColumnTitle(column))));
     FileStringGrid->setColumnWidth(column, options.ColumnWidth(column));
   }
 
@@ -276,10 +277,18 @@ void TMainForm::FormDestroy() {
 
   TOptions &options = TOptions::Instance();
   options.MainForm.State = StateOf(windowState());
-  options.MainForm.Splitter = DirectoryPanel->width();
+  // The pane of a maximised window may be wider than the normal bounds that are
+  // saved; it is kept as un-maximising would leave it, with the file list at its
+  // narrowest, so that the next start accepts it.
+  options.MainForm.Splitter =
+      std::min(DirectoryPanel->width(), std::max(0, options.MainForm.Width - SplitterWidth -
+                                                        FilePanel->minimumSizeHint().width()));
   for (int column = 0; column < FileStringGrid->columnCount(); ++column) {
     const QTableWidgetItem *header = FileStringGrid->horizontalHeaderItem(column);
-    options.SetColumnTitle(column, header ? header->text().toStdString() : std::string());
+    // A title the user did not change goes back as the bytes it was read from.
+    options.SetColumnTitle(column, header
+                                       ? SettingsBytes(header->text(), options.ColumnTitle(column))
+                                       : std::string());
     options.SetColumnWidth(column, FileStringGrid->columnWidth(column));
   }
   options.SaveToIni(QFile::encodeName(IniFilePath_).toStdString());
@@ -412,7 +421,7 @@ void TMainForm::RefreshFileList() {
     return;
   }
   const TWaitCursor waitCursor;
-  if (directory.compare(LastListedDirectory_, Qt::CaseInsensitive) == 0)
+  if (IsSameDirectory(directory, LastListedDirectory_))
     return;
   ClearFileList();
   LastListedDirectory_ = directory;

@@ -5,6 +5,7 @@
 #include "data/NeuronDataFile.h"
 #include "settings/MessageDialog.h"
 #include "settings/Options.h"
+#include "settings/SettingsText.h"
 #include "views/Show1D.h"
 #include "views/Show2D.h"
 #include "views/Show3D.h"
@@ -369,11 +370,11 @@ void TDataControlForm::ValidateBox(QLineEdit *box) {
 }
 
 QString TDataControlForm::FormatValue(double value) const {
-  return QString::fromStdString(FormatFloat(Settings.ControlPanel.DataRangeFormat, value));
+  return SettingsText(FormatFloat(Settings.ControlPanel.DataRangeFormat, value));
 }
 
 QString TDataControlForm::FormatTime(double value) const {
-  return QString::fromStdString(FormatFloat(Settings.ControlPanel.TimeRangeFormat, value));
+  return SettingsText(FormatFloat(Settings.ControlPanel.TimeRangeFormat, value));
 }
 
 TNumberText TDataControlForm::ValueText() const {
@@ -439,8 +440,8 @@ bool TDataControlForm::VisibleViewsReady(double shownTime) const {
   const double frameTime = CurrentFrameTime();
   for (const TGraphicForm *form :
        std::initializer_list<const TGraphicForm *>{Form1D_.get(), Form2D_.get(), Form3D_.get()}) {
-    // A minimised window is not painted, so it could never catch up: it takes no part.
-    if (form && form->isVisible() && !form->isMinimized() &&
+    // A window that cannot paint now could never catch up: it takes no part.
+    if (form && form->CanPaintNow() &&
         !IsViewReady(form->GetLastDrawnTime(), shownTime, frameTime, TimeTolerance))
       return false;
   }
@@ -460,22 +461,26 @@ void TDataControlForm::OpenFile(const QString &fileName) {
   Data_->Load(fileName.toStdString());
 
   const TOptions::TControlPanelSettings &panel = Settings.ControlPanel;
-  SetText(DataRangeLabel,
-          QString::fromStdString(panel.DataRange + "  (" + Data_->GetVariableUnit() + ")"));
+  SetText(DataRangeLabel, SettingsText(panel.DataRange) +
+                              QString::fromStdString("  (" + Data_->GetVariableUnit() + ")"));
   SetText(DataRangeMinLabel, FormatValue(Data_->GetVariableMin()));
   SetText(DataRangeMaxLabel, FormatValue(Data_->GetVariableMax()));
-  SetText(TimeRangeLabel,
-          QString::fromStdString(panel.TimeRange + "  (" + Data_->GetTimeUnit() + ")"));
+  SetText(TimeRangeLabel, SettingsText(panel.TimeRange) +
+                              QString::fromStdString("  (" + Data_->GetTimeUnit() + ")"));
   SetText(TimeRangeMinLabel, FormatTime(Data_->GetFirstFrameTime()));
   SetText(TimeRangeMaxLabel, FormatTime(Data_->GetLastFrameTime()));
-  SetText(VariableScaleLabel, QString::fromStdString(panel.VariableScale));
+  SetText(VariableScaleLabel, SettingsText(panel.VariableScale));
 
-  // Each scale holds exactly the number its box shows.
+  // Each scale holds exactly the number its box shows. A file whose values are
+  // all equal gets a scale with width, or the views would have no range to draw.
   const TNumberText values = ValueText();
-  VariableScaleMin_ = ShowNumber(VariableMinEdit, values, Data_->GetVariableMin());
-  VariableScaleMax_ = ShowNumber(VariableMaxEdit, values, Data_->GetVariableMax());
+  TScaleRange scale{Data_->GetVariableMin(), Data_->GetVariableMax()};
+  if (!Data_->GetFileName().empty())
+    scale = InitialVariableScale(scale.Min, scale.Max, values);
+  VariableScaleMin_ = ShowNumber(VariableMinEdit, values, scale.Min);
+  VariableScaleMax_ = ShowNumber(VariableMaxEdit, values, scale.Max);
 
-  SetText(TimeScaleLabel, QString::fromStdString(panel.TimeScale));
+  SetText(TimeScaleLabel, SettingsText(panel.TimeScale));
   const TNumberText times = TimeText();
   TimeScaleMin_ = ShowNumber(TimeMinEdit, times, Data_->GetFirstFrameTime());
   TimeCurrentEdit->setText(TimeMinEdit->text());

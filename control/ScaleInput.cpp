@@ -35,6 +35,12 @@ TScaleInput Decide(TScaleInput shown, bool rejected, double field) {
   return shown;
 }
 
+// A variable scale the palette and the views can work with: not empty, and of
+// a width that does not overflow.
+bool IsUsableScale(double min, double max) {
+  return min < max && std::isfinite(max - min);
+}
+
 TScaleInput NotANumber(const std::string &text) {
   TScaleInput result;
   result.Text = text;
@@ -48,13 +54,27 @@ double SnapTime(double time) {
   return std::nearbyint(time / 0.00001) * 0.00001;
 }
 
+TScaleRange InitialVariableScale(double dataMin, double dataMax, const TNumberText &numbers) {
+  const TScaleRange shown{Shown(numbers, dataMin).Value, Shown(numbers, dataMax).Value};
+  if (IsUsableScale(shown.Min, shown.Max))
+    return shown;
+  for (int exponent = -300; exponent <= 300; ++exponent) {
+    const double step = std::pow(10.0, exponent);
+    const TScaleRange widened{Shown(numbers, dataMin - step).Value,
+                              Shown(numbers, dataMin + step).Value};
+    if (IsUsableScale(widened.Min, widened.Max))
+      return widened;
+  }
+  return shown;
+}
+
 TScaleInput CheckVariableMin(const std::string &text, const TNumberText &numbers, double scaleMin,
                              double scaleMax) {
   double value = 0.0;
   if (!ParseFinite(numbers, text, value))
     return NotANumber(text);
   const TScaleInput shown = Shown(numbers, value);
-  return Decide(shown, shown.Value >= scaleMax, scaleMin);
+  return Decide(shown, !IsUsableScale(shown.Value, scaleMax), scaleMin);
 }
 
 TScaleInput CheckVariableMax(const std::string &text, const TNumberText &numbers, double scaleMin,
@@ -63,7 +83,7 @@ TScaleInput CheckVariableMax(const std::string &text, const TNumberText &numbers
   if (!ParseFinite(numbers, text, value))
     return NotANumber(text);
   const TScaleInput shown = Shown(numbers, value);
-  return Decide(shown, shown.Value <= scaleMin, scaleMax);
+  return Decide(shown, !IsUsableScale(scaleMin, shown.Value), scaleMax);
 }
 
 TScaleInput CheckTimeMin(const std::string &text, const TNumberText &numbers, double firstFrameTime,

@@ -12,7 +12,7 @@ struct TNumberText {
 
 enum class TScaleInputStatus {
   InvalidFormat, // the text is not a finite number; nothing changes
-  InvalidValue,  // the number would leave an empty scale; only the box text changes
+  InvalidValue,  // the number would leave an empty or unbounded scale; only the box text changes
   Unchanged,     // the number as shown equals the field's value
   Changed,       // the field is to take Value
 };
@@ -29,12 +29,22 @@ struct TScaleInput {
 // exactly with times read back from text.
 double SnapTime(double time);
 
+// The variable scale a Control Window starts with: the data range as the boxes
+// show it. A range that shows no width (every value equal) is widened
+// symmetrically by the smallest power of ten that the format shows, so that
+// every view gets a range it can draw; without such a width it stays as shown.
+struct TScaleRange {
+  double Min = 0.0;
+  double Max = 0.0;
+};
+TScaleRange InitialVariableScale(double dataMin, double dataMax, const TNumberText &numbers);
+
 // The lower end of the variable scale typed into its box: rounded to the shown
-// precision; rejected unless below scaleMax.
+// precision; rejected unless below scaleMax and the width is finite.
 TScaleInput CheckVariableMin(const std::string &text, const TNumberText &numbers, double scaleMin,
                              double scaleMax);
 
-// The upper end: rejected unless above scaleMin.
+// The upper end: rejected unless above scaleMin and the width is finite.
 TScaleInput CheckVariableMax(const std::string &text, const TNumberText &numbers, double scaleMin,
                              double scaleMax);
 

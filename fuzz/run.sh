@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer harnesses with clang and runs each in turn for the given
 # number of seconds (default 600), one process at a time.
-#   fuzz/run.sh [seconds] [harness ...]      harnesses: FuzzLoad FuzzPalette
+#   fuzz/run.sh [seconds] [harness ...]      harnesses: FuzzLoad FuzzPalette FuzzIni
 # Corpora, logs and crash artifacts go to build-fuzz/fuzz-work/. Extra libFuzzer
 # options can be given in FUZZ_FLAGS.
 set -euo pipefail
@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-600}
 shift || true
 harnesses=("$@")
-[ ${#harnesses[@]} -eq 0 ] && harnesses=(FuzzLoad FuzzPalette)
+[ ${#harnesses[@]} -eq 0 ] && harnesses=(FuzzLoad FuzzPalette FuzzIni)
 
 build=build-fuzz
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -24,7 +24,7 @@ work=$build/fuzz-work
 status=0
 for harness in "${harnesses[@]}"; do
   corpus=$work/corpus/$harness
-  mkdir -p "$corpus" "$work/artifacts"
+  mkdir -p "$corpus" "$work/artifacts" "$work/seeds/$harness"
   echo "== $harness for ${seconds}s"
   # shellcheck disable=SC2086
   if ! "$build/fuzz/$harness" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \

@@ -3,6 +3,7 @@
 #include "help/RtfReader.h"
 #include "help/RtfTextDocument.h"
 #include "settings/Options.h"
+#include "settings/SettingsText.h"
 
 #include <QTextDocument>
 #include <QTextEdit>
@@ -117,7 +118,7 @@ std::string HelpDocumentRtf() {
 
 TShowHelpForm::TShowHelpForm(QWidget *parent) : QDialog(parent) {
   setObjectName("ShowHelpForm");
-  setWindowTitle(QString::fromStdString(TOptions::Instance().WindowHelp.Title));
+  setWindowTitle(SettingsText(TOptions::Instance().WindowHelp.Title));
   setWindowFlag(Qt::WindowStaysOnTopHint);
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 

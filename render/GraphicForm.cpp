@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QVBoxLayout>
+#include <QWindow>
 
 TGraphicForm::TGraphicForm(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint) {
@@ -49,6 +50,13 @@ QWidget *TGraphicForm::ClientArea() const {
 
 double TGraphicForm::GetLastDrawnTime() const {
   return Thread ? Thread->GetLastDrawnTime() : -1.0;
+}
+
+bool TGraphicForm::CanPaintNow() const {
+  if (PlainArea != nullptr || !isVisible() || isMinimized())
+    return false;
+  const QWindow *window = windowHandle();
+  return window != nullptr && window->isExposed() && !OpenGLDisplayPanel->HasContextFailed();
 }
 
 void TGraphicForm::SetPanelColor(const QColor &color) {

@@ -40,6 +40,11 @@ public:
   // The time of the frame last drawn; -1.0 before the first and without a
   // thread.
   double GetLastDrawnTime() const;
+  // Whether the window can draw a frame now: shown, not minimised, on screen
+  // (exposed; a window manager unmaps windows on other desktops) and with a
+  // working context. A window that cannot must not hold up playback; it takes
+  // part again as soon as it can.
+  bool CanPaintNow() const;
   TOpenGLDisplayPanel *DisplayPanel() const { return OpenGLDisplayPanel; }
   // What the window shows in its client area: the panel, or the plain area.
   QWidget *ClientArea() const;

@@ -98,6 +98,7 @@ TContextFailure TOpenGLDisplayPanel::CheckContext() {
   if (window != nullptr && !window->isExposed())
     return TContextFailure::None;
   const TContextFailure failure = DiagnoseFailure();
+  ContextFailed = failure != TContextFailure::None;
   if (!FailureReported && failure != TContextFailure::None) {
     FailureReported = true;
     ReportContextFailure(failure);

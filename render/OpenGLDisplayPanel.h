@@ -71,6 +71,8 @@ public:
   // why and reports it once (ReportContextFailure). Returns the failure found
   // (None while the panel works or is not yet exposed).
   TContextFailure CheckContext();
+  // True once CheckContext found that the context cannot work.
+  bool HasContextFailed() const { return ContextFailed; }
 
 signals:
   // The panel's size changed.
@@ -88,4 +90,5 @@ private:
   TPanelRenderer *Renderer = nullptr;
   std::vector<std::unique_ptr<TGlyphFont>> Fonts;
   bool FailureReported = false;
+  bool ContextFailed = false;
 };

@@ -1,9 +1,10 @@
 #include "settings/IniFile.h"
 
-#include <SimpleIni.h>
+#include "settings/TextEncoding.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -13,6 +14,10 @@
 
 namespace {
 
+constexpr std::string_view Utf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view Utf16LEMark = "\xFF\xFE";
+constexpr std::string_view Utf16BEMark = "\xFE\xFF";
+
 bool IsSpace(char c) {
   return c == ' ' || c == '\t';
 }
@@ -21,53 +26,56 @@ bool IsQuoted(const std::string &text) {
   return text.size() >= 2 && text.front() == '"' && text.back() == '"';
 }
 
-bool IsCommentLine(const std::string &line) {
-  const size_t first = line.find_first_not_of(" \t");
-  return first != std::string::npos && (line[first] == ';' || line[first] == '#');
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && IsSpace(text.front()))
+    text.remove_prefix(1);
+  while (!text.empty() && IsSpace(text.back()))
+    text.remove_suffix(1);
+  return text;
 }
 
-bool IsBlankLine(const std::string &line) {
-  return line.find_first_not_of(" \t\r") == std::string::npos;
-}
-
-// SimpleIni attaches comments to the entry that follows them, so comment lines after
-// the last entry would be dropped on saving; they are kept here and written back.
-std::string TrailingComments(const std::string &data) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < data.size()) {
-    size_t end = data.find('\n', start);
-    if (end == std::string::npos)
-      end = data.size();
-    std::string line = data.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r')
-      line.pop_back();
-    lines.push_back(std::move(line));
-    start = end + 1;
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size())
+    return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i]))
+      return false;
   }
-  size_t first = lines.size();
-  while (first > 0 && (IsBlankLine(lines[first - 1]) || IsCommentLine(lines[first - 1])))
-    --first;
-  if (first == 0)
-    return {};
-  std::string comments;
-  for (size_t i = first; i < lines.size(); ++i)
-    if (IsCommentLine(lines[i]))
-      comments += lines[i] + "\n";
-  return comments;
+  return true;
 }
 
-// SimpleIni puts two blank lines before every section; one is what people write.
-std::string CollapseBlankLines(const std::string &text) {
-  std::string result;
-  result.reserve(text.size());
-  for (const char c : text) {
-    const size_t n = result.size();
-    if (c == '\n' && n >= 2 && result[n - 1] == '\n' && result[n - 2] == '\n')
-      continue;
-    result += c;
+// What a line of the file is.
+struct TParsedLine {
+  enum class TKind { Other, Section, Key } Kind = TKind::Other;
+  std::string_view Name;  // the section or the key
+  size_t ValueStart = 0;  // where the value begins in the line (after "=" and blanks)
+  std::string_view Value; // the value without blanks around it
+};
+
+TParsedLine ParseLine(std::string_view line) {
+  TParsedLine parsed;
+  const std::string_view text = TrimBlanks(line);
+  if (text.empty() || text.front() == ';' || text.front() == '#')
+    return parsed;
+  if (text.front() == '[') {
+    const size_t close = text.find(']');
+    parsed.Kind = TParsedLine::TKind::Section;
+    parsed.Name = TrimBlanks(text.substr(1, close == std::string_view::npos ? close : close - 1));
+    return parsed;
   }
-  return result;
+  const size_t equals = line.find('=');
+  if (equals == std::string_view::npos)
+    return parsed;
+  parsed.Name = TrimBlanks(line.substr(0, equals));
+  if (parsed.Name.empty())
+    return parsed;
+  parsed.Kind = TParsedLine::TKind::Key;
+  parsed.ValueStart = equals + 1;
+  while (parsed.ValueStart < line.size() && IsSpace(line[parsed.ValueStart]))
+    ++parsed.ValueStart;
+  parsed.Value = TrimBlanks(line.substr(parsed.ValueStart));
+  return parsed;
 }
 
 bool ReadWholeFile(const std::string &path, std::string &data) {
@@ -82,6 +90,25 @@ bool ReadWholeFile(const std::string &path, std::string &data) {
   std::fclose(file);
   return ok;
 }
+
+bool WriteAll(int fd, const std::string &data, std::string &reason) {
+  size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0) {
+      reason = std::strerror(n < 0 ? errno : EIO);
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// How replacing the file by a renamed temporary went; NotPossible (no temporary
+// file in that directory, or the owner cannot be kept) leaves writing in place.
+enum class TReplaceOutcome { Done, Failed, NotPossible };
 
 // A temporary file that is removed unless it was renamed into place.
 class TTempFile {
@@ -101,37 +128,31 @@ public:
   TTempFile &operator=(const TTempFile &) = delete;
 
   bool IsOpen() const { return Fd_ >= 0; }
+  int Descriptor() const { return Fd_; }
 
-  bool Write(const std::string &data) {
-    size_t done = 0;
-    while (done < data.size()) {
-      const ssize_t n = ::write(Fd_, data.data() + done, data.size() - done);
-      if (n < 0 && errno == EINTR)
-        continue;
-      if (n <= 0)
-        return false;
-      done += static_cast<size_t>(n);
+  // False when the old file's owner cannot be given to the new one.
+  bool TakeOwner(const struct stat &original) {
+    return (original.st_uid == ::geteuid() && original.st_gid == ::getegid()) ||
+           ::fchown(Fd_, original.st_uid, original.st_gid) == 0;
+  }
+
+  bool Finish(const struct stat &original, const std::filesystem::path &target,
+              std::string &reason) {
+    bool ok = ::fchmod(Fd_, original.st_mode & 07777) == 0 && ::fsync(Fd_) == 0;
+    int error = ok ? 0 : errno;
+    if (::close(Fd_) != 0 && ok) {
+      ok = false;
+      error = errno;
     }
-    return true;
-  }
-
-  bool TakeOver(const struct stat &original) {
-    if ((original.st_uid != ::geteuid() || original.st_gid != ::getegid()) &&
-        ::fchown(Fd_, original.st_uid, original.st_gid) != 0)
-      return false;
-    return ::fchmod(Fd_, original.st_mode & 07777) == 0;
-  }
-
-  bool Close() {
-    const bool synced = ::fsync(Fd_) == 0;
-    const bool closed = ::close(Fd_) == 0;
     Fd_ = -1;
-    return synced && closed;
-  }
-
-  bool RenameTo(const std::filesystem::path &target) {
-    Renamed_ = ::rename(Path_.c_str(), target.c_str()) == 0;
-    return Renamed_;
+    if (ok && ::rename(Path_.c_str(), target.c_str()) != 0) {
+      ok = false;
+      error = errno;
+    }
+    Renamed_ = ok;
+    if (!ok)
+      reason = std::strerror(error);
+    return ok;
   }
 
 private:
@@ -140,6 +161,52 @@ private:
   bool Created_ = false;
   bool Renamed_ = false;
 };
+
+TReplaceOutcome ReplaceByRename(const std::filesystem::path &target, const struct stat &original,
+                                const std::string &contents, std::string &reason) {
+  TTempFile temp(target);
+  if (!temp.IsOpen() || !temp.TakeOwner(original))
+    return TReplaceOutcome::NotPossible;
+  if (!WriteAll(temp.Descriptor(), contents, reason) || !temp.Finish(original, target, reason))
+    return TReplaceOutcome::Failed;
+  // Make the rename itself durable; the new contents are already on disk.
+  const int directory = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY);
+  if (directory >= 0) {
+    ::fsync(directory);
+    ::close(directory);
+  }
+  return TReplaceOutcome::Done;
+}
+
+bool WriteFrom(int fd, const std::string &contents, std::string &reason) {
+  if (::lseek(fd, 0, SEEK_SET) != 0 || !WriteAll(fd, contents, reason) ||
+      ::ftruncate(fd, static_cast<off_t>(contents.size())) != 0 || ::fsync(fd) != 0) {
+    if (reason.empty())
+      reason = std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+// Overwrites the file itself; if that fails midway, writes the old contents back.
+bool ReplaceInPlace(const std::filesystem::path &target, const std::string &contents,
+                    const std::string &previous, std::string &reason) {
+  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  bool ok = WriteFrom(fd, contents, reason);
+  if (!ok) {
+    std::string ignored;
+    WriteFrom(fd, previous, ignored);
+  }
+  if (::close(fd) != 0 && ok) {
+    reason = std::strerror(errno);
+    ok = false;
+  }
+  return ok;
+}
 
 } // namespace
 
@@ -200,41 +267,148 @@ bool TryParseProfileInteger(const std::string &text, int32_t &value) {
 }
 
 struct TIniFile::TImpl {
-  // UTF-8 store, duplicate keys kept (so that the first one can win), no multi-line values.
-  CSimpleIniA Ini{true, true, false};
-  bool Signature = false;
-  std::string Trailing;
+  enum class TEncoding { Bytes, Utf16LE, Utf16BE };
+  struct TLine {
+    std::string Text;
+    std::string End; // "\n", "\r\n" or nothing on the last line
+  };
+
+  std::vector<TLine> Lines;
+  TEncoding Encoding = TEncoding::Bytes;
+  std::string Original; // the file as read
+  std::string NewLine = "\n";
+
+  void Reset() {
+    Lines.clear();
+    Encoding = TEncoding::Bytes;
+    Original.clear();
+    NewLine = "\n";
+  }
+
+  TParsedLine Parse(size_t index) const {
+    std::string_view text = Lines[index].Text;
+    if (index == 0 && text.starts_with(Utf8Mark))
+      text.remove_prefix(Utf8Mark.size());
+    TParsedLine parsed = ParseLine(text);
+    if (index == 0 && Lines[0].Text.starts_with(Utf8Mark))
+      parsed.ValueStart += Utf8Mark.size();
+    return parsed;
+  }
+
+  // The line of the first matching key; Lines.size() when there is none.
+  size_t FindKey(const std::string &section, const std::string &key) const {
+    bool inSection = false;
+    for (size_t i = 0; i < Lines.size(); ++i) {
+      const TParsedLine line = Parse(i);
+      if (line.Kind == TParsedLine::TKind::Section)
+        inSection = EqualNoCase(line.Name, section);
+      else if (inSection && line.Kind == TParsedLine::TKind::Key && EqualNoCase(line.Name, key))
+        return i;
+    }
+    return Lines.size();
+  }
+
+  // Where a new key of section goes: after the last key of its first block, or
+  // right after its header; nullopt when the section does not exist.
+  std::optional<size_t> InsertionPoint(const std::string &section) const {
+    std::optional<size_t> point;
+    for (size_t i = 0; i < Lines.size(); ++i) {
+      const TParsedLine line = Parse(i);
+      if (line.Kind == TParsedLine::TKind::Section) {
+        if (point)
+          break;
+        if (EqualNoCase(line.Name, section))
+          point = i + 1;
+      } else if (point && line.Kind == TParsedLine::TKind::Key) {
+        point = i + 1;
+      }
+    }
+    return point;
+  }
+
+  void Insert(size_t index, std::string text) {
+    if (index > 0 && Lines[index - 1].End.empty())
+      Lines[index - 1].End = NewLine;
+    Lines.insert(Lines.begin() + static_cast<std::ptrdiff_t>(index),
+                 TLine{std::move(text), NewLine});
+  }
+
+  std::string Text() const {
+    std::string text;
+    for (const TLine &line : Lines)
+      text += line.Text + line.End;
+    return text;
+  }
+
+  std::string Bytes() const {
+    switch (Encoding) {
+    case TEncoding::Utf16LE:
+      return std::string(Utf16LEMark) + EncodeUtf16(Text(), false);
+    case TEncoding::Utf16BE:
+      return std::string(Utf16BEMark) + EncodeUtf16(Text(), true);
+    case TEncoding::Bytes:
+      break;
+    }
+    return Text();
+  }
 };
 
-TIniFile::TIniFile() : Impl_(std::make_unique<TImpl>()) {
-  Impl_->Ini.SetSpaces(false);
-  Impl_->Ini.SetQuotes(false);
-}
+TIniFile::TIniFile() : Impl_(std::make_unique<TImpl>()) {}
 
 TIniFile::~TIniFile() = default;
 
 bool TIniFile::Load(const std::string &path) {
+  TImpl &impl = *Impl_;
+  impl.Reset();
   std::string data;
-  Impl_->Ini.Reset();
-  Impl_->Signature = false;
-  Impl_->Trailing.clear();
   if (!ReadWholeFile(path, data))
     return false;
-  if (Impl_->Ini.LoadData(data.data(), data.size()) < 0) {
-    Impl_->Ini.Reset();
+  std::string text;
+  if (data.starts_with(Utf16LEMark) || data.starts_with(Utf16BEMark)) {
+    const bool bigEndian = data.starts_with(Utf16BEMark);
+    std::optional<std::string> decoded =
+        DecodeUtf16(std::string_view(data).substr(Utf16LEMark.size()), bigEndian);
+    if (!decoded)
+      return false;
+    text = std::move(*decoded);
+    impl.Encoding = bigEndian ? TImpl::TEncoding::Utf16BE : TImpl::TEncoding::Utf16LE;
+  } else {
+    text = data;
+  }
+  if (text.find('\0') != std::string::npos) {
+    impl.Reset();
     return false;
   }
-  Impl_->Signature = data.starts_with(SI_UTF8_SIGNATURE);
-  Impl_->Trailing = TrailingComments(data);
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find('\n', start);
+    TImpl::TLine line;
+    if (end == std::string::npos) {
+      line.Text = text.substr(start);
+      end = text.size();
+    } else {
+      line.Text = text.substr(start, end - start);
+      line.End = "\n";
+      if (line.Text.ends_with('\r')) {
+        line.Text.pop_back();
+        line.End = "\r\n";
+      }
+      ++end;
+    }
+    impl.Lines.push_back(std::move(line));
+    start = end;
+  }
+  if (!impl.Lines.empty() && !impl.Lines.front().End.empty())
+    impl.NewLine = impl.Lines.front().End;
+  impl.Original = std::move(data);
   return true;
 }
 
 std::optional<std::string> TIniFile::Value(const std::string &section,
                                            const std::string &key) const {
-  const char *raw = Impl_->Ini.GetValue(section.c_str(), key.c_str(), nullptr);
-  if (!raw)
+  const size_t index = Impl_->FindKey(section, key);
+  if (index == Impl_->Lines.size())
     return std::nullopt;
-  std::string value(raw);
+  std::string value(Impl_->Parse(index).Value);
   if (IsQuoted(value))
     value = value.substr(1, value.size() - 2);
   if (value.size() > MaxValueLength) {
@@ -261,35 +435,60 @@ bool TIniFile::SetValue(const std::string &section, const std::string &key,
   const bool quote =
       IsQuoted(value) || (!value.empty() && (IsSpace(value.front()) || IsSpace(value.back())));
   const std::string stored = quote ? "\"" + value + "\"" : value;
-  return Impl_->Ini.SetValue(section.c_str(), key.c_str(), stored.c_str(), nullptr, true) >= 0;
+  TImpl &impl = *Impl_;
+  const size_t index = impl.FindKey(section, key);
+  if (index < impl.Lines.size()) {
+    if (Value(section, key) == value)
+      return true;
+    std::string &line = impl.Lines[index].Text;
+    line = line.substr(0, impl.Parse(index).ValueStart) + stored;
+    return true;
+  }
+  std::optional<size_t> at = impl.InsertionPoint(section);
+  if (!at) {
+    if (!impl.Lines.empty() && !TrimBlanks(impl.Lines.back().Text).empty())
+      impl.Insert(impl.Lines.size(), "");
+    impl.Insert(impl.Lines.size(), "[" + section + "]");
+    at = impl.Lines.size();
+  }
+  impl.Insert(*at, key + "=" + stored);
+  return true;
 }
 
 void TIniFile::SetInteger(const std::string &section, const std::string &key, int64_t value) {
+  if (Integer(section, key) == value)
+    return;
   SetValue(section, key, std::to_string(value));
 }
 
-bool TIniFile::Save(const std::string &path) const {
-  std::string saved;
-  if (Impl_->Ini.Save(saved, Impl_->Signature) < 0)
-    return false;
-  std::string contents = CollapseBlankLines(saved);
-  if (!Impl_->Trailing.empty())
-    contents += "\n" + Impl_->Trailing;
-
-  std::error_code error;
-  const std::filesystem::path target = std::filesystem::canonical(path, error);
-  struct stat original;
-  if (error || ::stat(target.c_str(), &original) != 0 || !S_ISREG(original.st_mode))
-    return false;
-  TTempFile temp(target);
-  if (!temp.IsOpen() || !temp.Write(contents) || !temp.TakeOver(original) || !temp.Close() ||
-      !temp.RenameTo(target))
-    return false;
-  // Make the rename itself durable; the new contents are already on disk.
-  const int directory = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY);
-  if (directory >= 0) {
-    ::fsync(directory);
-    ::close(directory);
-  }
-  return true;
+bool TIniFile::Save(const std::string &path, std::string *reason) const {
+  std::string why;
+  const bool saved = [&] {
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::canonical(path, error);
+    struct stat original;
+    if (error || ::stat(target.c_str(), &original) != 0) {
+      why = error ? error.message() : std::strerror(errno);
+      return false;
+    }
+    if (!S_ISREG(original.st_mode)) {
+      why = "not a regular file";
+      return false;
+    }
+    const std::string contents = Impl_->Bytes();
+    if (contents == Impl_->Original)
+      return true;
+    switch (ReplaceByRename(target, original, contents, why)) {
+    case TReplaceOutcome::Done:
+      return true;
+    case TReplaceOutcome::Failed:
+      return false;
+    case TReplaceOutcome::NotPossible:
+      break;
+    }
+    return ReplaceInPlace(target, contents, Impl_->Original, why);
+  }();
+  if (!saved && reason != nullptr)
+    *reason = why;
+  return saved;
 }

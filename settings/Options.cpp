@@ -364,8 +364,11 @@ bool TOptions::SaveToIni(const std::string &path) {
       (status.st_mode & S_IWUSR) == 0)
     return false;
   TIniFile ini;
-  if (!ini.Load(path))
+  if (!ini.Load(path)) {
+    // Never overwritten: what it holds beyond the unreadable part would be lost.
+    ReportSaveFailure(path, "its contents could not be read as settings");
     return false;
+  }
 
   TSectionWriter mainForm(ini, "MainForm");
   mainForm.Integer("State", MainForm.State);
@@ -423,16 +426,29 @@ bool TOptions::SaveToIni(const std::string &path) {
   TSectionWriter(ini, "WindowInfo").Bounds(WindowInfo);
   TSectionWriter(ini, "WindowHelp").Bounds(WindowHelp);
 
-  return ini.Save(path);
+  std::string reason;
+  if (!ini.Save(path, &reason)) {
+    ReportSaveFailure(path, reason);
+    return false;
+  }
+  return true;
+}
+
+void TOptions::ReportSaveFailure(const std::string &path, const std::string &reason) const {
+  Report("Saving options", "The settings could not be saved to " + path + ": " + reason);
 }
 
 void TOptions::ReportMissingFile(const std::string &name) const {
   std::string text = ErrorMessage(3);
   // The name goes in as text: it may itself contain "%".
   text.replace(text.find("%s"), 2, name);
+  Report("Loading options", text);
+}
+
+void TOptions::Report(const std::string &caption, const std::string &text) const {
   const TOptionsErrorReport &report = ErrorReportStorage();
   if (report)
-    report("Loading options", text);
+    report(caption, text);
   else
-    std::fprintf(stderr, "Loading options: %s\n", text.c_str());
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
 }

@@ -119,15 +119,17 @@ public:
   // Used by the constructor (centred main window, Data.Directory) and by LoadFromIni.
   static void SetEnvironment(const TOptionsEnvironment &environment);
   static const TOptionsEnvironment &Environment();
-  // Where LoadFromIni reports a missing palette file; without one the report goes to stderr.
+  // Where LoadFromIni reports a missing palette file and SaveToIni a file it could
+  // not write; without one the report goes to stderr.
   static void SetErrorReport(TOptionsErrorReport report);
 
   // Overwrites the settings from the INI file. A missing file changes nothing; a
   // missing or invalid key keeps the setting's value.
   void LoadFromIni(const std::string &path);
-  // Writes the saved settings into the INI file, keeping its other keys and comments.
+  // Writes the saved settings into the INI file, keeping every other byte of it.
   // Returns false, leaving the file untouched, when it is missing, read-only (no owner
-  // write bit), cannot be parsed, or the new contents cannot be written completely.
+  // write bit), cannot be read, or the new contents cannot be written completely; the
+  // last two are reported (caption "Saving options") with the file and the reason.
   bool SaveToIni(const std::string &path);
   // True once LoadFromIni found its file.
   bool IsLoaded() const { return !IniFileName_.empty(); }
@@ -166,6 +168,8 @@ public:
 private:
   TOptions();
   void ReportMissingFile(const std::string &name) const;
+  void ReportSaveFailure(const std::string &path, const std::string &reason) const;
+  void Report(const std::string &caption, const std::string &text) const;
 
   std::string IniFileName_;
   std::vector<std::string> Messages_;

@@ -7,10 +7,10 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libqt6opengl6-dev
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0
-  libsimpleini-dev locales
+  locales
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth x11-utils xdotool imagemagick
+  xvfb xauth x11-utils xdotool imagemagick libxcb1-dev
   fonts-liberation
   neuron python3-neuron python3-numpy
 )

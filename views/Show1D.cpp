@@ -4,6 +4,7 @@
 #include "render/OpenGLDisplayPanel.h"
 #include "settings/NumberFormat.h"
 #include "settings/Options.h"
+#include "settings/SettingsText.h"
 #include "views/Show1DThread.h"
 #include "views/ViewContext.h"
 
@@ -11,7 +12,7 @@
 
 TShow1DForm::TShow1DForm(TViewContext &context, QWidget *parent)
     : TGraphicForm(parent), Settings(TOptions::Instance()), Context(context) {
-  setWindowTitle(QString::fromStdString(Settings.Graphics1D.Title));
+  setWindowTitle(SettingsText(Settings.Graphics1D.Title));
   SetPanelColor(Qt::white);
   DistanceMax = Context.GetViewData().GetMaxDistance();
   ReadVariableScale();

@@ -2,6 +2,7 @@
 
 #include "data/NeuronDataFile.h"
 #include "settings/Options.h"
+#include "settings/SettingsText.h"
 #include "views/ViewContext.h"
 
 #include <QKeyEvent>
@@ -40,7 +41,7 @@ TShowInfoForm::TShowInfoForm(TViewContext &context, QWidget *parent)
       Context(context) {
   // Closing only hides the window; that must never end the application.
   setAttribute(Qt::WA_QuitOnClose, false);
-  setWindowTitle(QString::fromStdString(Settings.WindowInfo.Title));
+  setWindowTitle(SettingsText(Settings.WindowInfo.Title));
   Memo = new QPlainTextEdit(this);
   Memo->setObjectName("Memo");
   Memo->setReadOnly(true);

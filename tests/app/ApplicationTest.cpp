@@ -1,9 +1,22 @@
 // Runs its own main: the exception box needs the program's application object.
+#include "SampleDataFile.h"
+#include "X11TestSupport.h"
+
 #include "app/Application.h"
+#include "app/MainForm.h"
+#include "control/DataControl.h"
+#include "help/AboutProgram.h"
+#include "help/ShowHelp.h"
 #include "settings/MessageDialog.h"
+#include "settings/Options.h"
+#include "views/Show1D.h"
+#include "views/ShowInfo.h"
 
 #include <QEvent>
 #include <QObject>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -33,6 +46,33 @@ public:
 };
 
 } // namespace
+
+TEST(Application, EveryWindowIsCaptionedExactlyAsTheSettingsSay) {
+  QTemporaryDir dir;
+  TDendroviaApplication::PrepareOptions(dir.filePath("dendrovia"));
+  const QString data = dir.filePath("small.dat");
+  ASSERT_TRUE(WriteSampleDataFile(data.toStdString(), FrameTimes(0.0, 1.0, 2.0)));
+  {
+    TMainForm mainForm(TDendroviaApplication::IniPathFor(dir.filePath("dendrovia")));
+    TAboutForm aboutForm;
+    TShowHelpForm helpForm;
+    mainForm.OpenDataFile(data);
+    TDataControlForm *control = mainForm.OpenControlWindows().at(0);
+    QTest::mouseClick(control->findChild<QPushButton *>("Show1DButton"), Qt::LeftButton);
+    QTest::mouseClick(control->findChild<QPushButton *>("ShowInfoButton"), Qt::LeftButton);
+    const std::pair<QWidget *, const char *> windows[] = {
+        {&mainForm, "Dendrovia"},  {&aboutForm, "About Dendrovia"},
+        {&helpForm, "Help"},       {control, "Data Control - small.dat"},
+        {control->Form1D(), "1D"}, {control->FormInfo(), "Info"}};
+    for (const auto &[window, title] : windows) {
+      window->show();
+      ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+      EXPECT_EQ(window->windowTitle().toStdString(), title);
+      EXPECT_EQ(ServerTitle(*window).toStdString(), title);
+    }
+  }
+  TOptions::ReleaseInstance();
+}
 
 TEST(Application, ExceptionsOfEventHandlersAreShownAndTheProgramGoesOn) {
   std::vector<std::pair<QString, QString>> boxes;

@@ -68,6 +68,23 @@ TEST(FileBrowser, PathsGetOneSeparator) {
   EXPECT_EQ(NearestExistingDirectory(dir.path() + "/./"), dir.path());
 }
 
+TEST(FileBrowser, DirectoriesDifferingOnlyInCaseAreTwoOnACaseSensitiveFileSystem) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(QDir(dir.path()).mkpath("cases/Data") && QDir(dir.path()).mkpath("cases/data"));
+  const QString base = dir.path() + "/cases/";
+  const struct {
+    QString First, Second;
+    bool Same;
+  } cases[] = {
+      {base + "Data", base + "Data", true},  {base + "Data", base + "data", false},
+      {base + "Data", base + "DATA", false}, {base + "Data", base + "other", false},
+      {base + "gone", base + "GONE", false}, {QString(), QString(), true},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(IsSameDirectory(c.First, c.Second), c.Same)
+        << c.First.toStdString() << " " << c.Second.toStdString();
+}
+
 TEST(FileBrowser, ListsRegularVisibleDataFilesInDirectoryOrder) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());

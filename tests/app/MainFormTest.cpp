@@ -1,8 +1,10 @@
-#include "app/MainForm.h"
+#include "X11TestSupport.h"
+
 #include "app/Application.h"
 #include "app/DirectoryListBox.h"
 #include "app/DirectoryOutline.h"
 #include "app/FileBrowser.h"
+#include "app/MainForm.h"
 #include "help/AboutProgram.h"
 #include "help/ShowHelp.h"
 #include "settings/IniFile.h"
@@ -194,6 +196,75 @@ TEST_F(MainFormTest, RestoresAndStoresBoundsLayoutSplitterAndColumns) {
   EXPECT_EQ(ini.Integer("Custom", "Other"), 1);
 }
 
+TEST_F(MainFormTest, APaneWiderThanTheNormalWindowIsSavedSoThatItIsTakenBack) {
+  WriteIni("[MainForm]\nState=0\nLeft=100\nTop=80\nWidth=700\nHeight=500\nSplitter=200\n");
+  auto form = Start();
+  auto *splitter = Control<QSplitter>(form.get(), "Splitter1");
+  // A maximised session: the window is wider than its normal bounds.
+  MaximiseAsWindowManager(*form, QSize(1600, 900));
+  splitter->setSizes({1000, 597});
+  EXPECT_EQ(Control<QWidget>(form.get(), "DirectoryPanel")->width(), 1000);
+  form.reset();
+
+  TIniFile ini;
+  ASSERT_TRUE(ini.Load(IniPath().toStdString()));
+  EXPECT_EQ(ini.Integer("MainForm", "State"), 2);
+  EXPECT_EQ(ini.Integer("MainForm", "Width"), 700);
+  const int saved = ini.Integer("MainForm", "Splitter").value_or(-1);
+  EXPECT_GT(saved, 200);
+  EXPECT_LT(saved, 700);
+  TOptions::ReleaseInstance();
+  TOptions &options = TOptions::Instance();
+  options.LoadFromIni(IniPath().toStdString());
+  EXPECT_EQ(options.MainForm.Splitter, saved);
+
+  // A pane that fits is saved as it is.
+  ini.SetInteger("MainForm", "State", 0);
+  ini.Save(IniPath().toStdString());
+  TOptions::ReleaseInstance();
+  form = Start();
+  Control<QSplitter>(form.get(), "Splitter1")->setSizes({300, 397});
+  form.reset();
+  ASSERT_TRUE(ini.Load(IniPath().toStdString()));
+  EXPECT_EQ(ini.Integer("MainForm", "Splitter"), 300);
+}
+
+TEST_F(MainFormTest, LegacyTitlesAreShownReadablyAndWrittenBackAsTheyWere) {
+  // Cyrillic "Opisanie" in code page 1251.
+  const std::string title = "\xCE\xEF\xE8\xF1\xE0\xED\xE8\xE5";
+  WriteFile(IniPath(), "[MainForm]\nWidth=700\n[Data]\nDirectory=" + DataDir.toStdString() +
+                           "\n[FilePanel]\nColumn1Title=" + title +
+                           "\nColumn1Width=220\nColumn1DataType=2\n");
+  auto form = Start();
+  const QString shown =
+      Control<QTableWidget>(form.get(), "FileStringGrid")->horizontalHeaderItem(0)->text();
+  EXPECT_FALSE(shown.contains(QChar::ReplacementCharacter));
+  EXPECT_EQ(shown.size(), 8);
+  form->resize(750, 500);
+  ASSERT_TRUE(QTest::qWaitFor([] { return TOptions::Instance().MainForm.Width == 750; }));
+  form.reset();
+  std::ifstream file(IniPath().toStdString(), std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("Width=750\n"), std::string::npos);
+  EXPECT_NE(text.find("\nColumn1Title=" + title + "\n"), std::string::npos);
+  EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(MainFormTest, SettingsThatCannotBeSavedAreReportedAtExit) {
+  const std::string unreadable("[MainForm]\nWidth=700\n\0\n", 22);
+  WriteFile(IniPath(), unreadable);
+  auto form = Start();
+  form->resize(750, 500);
+  form.reset();
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0].Caption, "Saving options");
+  EXPECT_TRUE(Boxes[0].Text.contains(IniPath()));
+  EXPECT_EQ(Boxes[0].Icon, QMessageBox::Critical);
+  std::ifstream file(IniPath().toStdString(), std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>()),
+            unreadable);
+}
+
 TEST_F(MainFormTest, DraggedColumnsAreSavedInTheirNewOrder) {
   WriteFile(DataDir + "/a.dat", Header("MTSD", "Cell 7 run"));
   WriteFile(DataDir + "/b.dat", Header("MTSD", "Second"));
@@ -291,15 +362,15 @@ TEST_F(MainFormTest, ListsDataFilesAndFollowsTheDirectoryControls) {
   EXPECT_EQ(Column(grid, 0), QStringList{"Other cell"});
   EXPECT_EQ(Column(grid, 1), QStringList{"x.dat"});
 
-  // Back in the data directory a new file shows; the same directory in another
-  // letter case is not read again.
+  // Back in the data directory a new file shows; a directory whose name differs
+  // only in letter case is another directory here, and shows its own files.
   WriteFile(DataDir + "/new.dat", Header("MTSD", "New"));
   list->SetDirectory(DataDir);
   EXPECT_EQ(grid->rowCount(), 3);
   list->SetDirectory(upper);
   EXPECT_EQ(QString::fromStdString(options.Data.Directory), upper);
-  EXPECT_EQ(grid->rowCount(), 3);
-  EXPECT_FALSE(Column(grid, 1).contains("upper.dat"));
+  EXPECT_EQ(Column(grid, 1), QStringList{"upper.dat"});
+  EXPECT_EQ(form->SelectedFilePath(), upper + "/upper.dat");
 
   // The outline, once shown, leads the same way.
   Control<QAction>(form.get(), "DirectoryOutlineAction")->trigger();

@@ -2,12 +2,15 @@
 
 #include "control/DataControl.h"
 #include "data/NeuronDataFile.h"
+#include "render/OpenGLDisplayPanel.h"
 #include "settings/MessageDialog.h"
 #include "settings/Options.h"
 #include "views/Show1D.h"
 #include "views/ShowInfo.h"
 
 #include <QApplication>
+#include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
@@ -142,6 +145,27 @@ TEST_F(ControlViewsTest, ItemsAndScalesReachThe1DWindow) {
   Enter(*form, "VariableMaxEdit", "12.3456");
   EXPECT_EQ(view->GetValueMin(), -5.0);
   EXPECT_EQ(view->GetValueMax(), 12.346);
+}
+
+TEST_F(ControlViewsTest, AFlatDataRangeStillGivesThe1DWindowItsAxes) {
+  ASSERT_TRUE(WriteFlatDataFile(Path.toStdString(), -65.0, FrameTimes(0.0, 1.0, 2.0)));
+  auto form = Open(1);
+  EXPECT_EQ(form->findChild<QLabel *>("DataRangeMinLabel")->text(), "-65.000");
+  EXPECT_EQ(form->findChild<QLabel *>("DataRangeMaxLabel")->text(), "-65.000");
+  EXPECT_EQ(form->findChild<QLineEdit *>("VariableMinEdit")->text(), "-65.001");
+  EXPECT_EQ(form->findChild<QLineEdit *>("VariableMaxEdit")->text(), "-64.999");
+  EXPECT_LT(form->VariableScaleMin(), form->VariableScaleMax());
+
+  Press(*form, "Show1DButton");
+  TShow1DForm *view = form->Form1D();
+  ASSERT_TRUE(QTest::qWaitFor([view] { return view->GetLastDrawnTime() == 0.0; }));
+  const QImage picture = view->DisplayPanel()->grabFramebuffer();
+  int ink = 0;
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < picture.width(); ++x)
+      ink += qGray(picture.pixel(x, y)) < 128;
+  // Two axes with their ticks and labels, at least.
+  EXPECT_GT(ink, picture.width() / 2 + picture.height() / 2);
 }
 
 // Opening and destroying a Control Window with its views, with the threads

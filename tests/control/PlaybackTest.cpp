@@ -1,7 +1,9 @@
 #include "SampleDataFile.h"
+#include "X11TestSupport.h"
 
 #include "control/DataControl.h"
 #include "data/NeuronDataFile.h"
+#include "render/OpenGLViewThread.h"
 #include "settings/MessageDialog.h"
 #include "settings/Options.h"
 #include "views/Show1D.h"
@@ -121,6 +123,43 @@ TEST_F(PlaybackTest, AHiddenViewHoldsNothing) {
   EXPECT_EQ(Shown.size(), 10);
   // The suspended view never drew past the first frame.
   EXPECT_EQ(Form->Form1D()->GetLastDrawnTime(), 0.0);
+}
+
+TEST_F(PlaybackTest, AViewOffTheScreenHoldsNothingAndTakesPartAgainWhenBack) {
+  Open(FrameTimes(0.0, 1.0, 10.0));
+  Press("Show1DButton");
+  TShow1DForm *view = Form->Form1D();
+  ASSERT_TRUE(QTest::qWaitFor([view] { return view->GetLastDrawnTime() == 0.0; }));
+  // The view draws no more frames of its own; only exposing it paints it.
+  view->RenderThread()->Suspend();
+  QTest::qWait(100);
+  Press("StepForwardBitBtn");
+  EXPECT_EQ(Form->CurrentTime(), 1.0);
+  Press("StepForwardBitBtn");
+  EXPECT_EQ(Form->CurrentTime(), 1.0) << "a view on screen holds the frame until drawn";
+
+  SetMapped(*view, false);
+  EXPECT_TRUE(view->isVisible());
+  EXPECT_FALSE(view->CanPaintNow());
+  Press("StepForwardBitBtn");
+  EXPECT_EQ(Form->CurrentTime(), 2.0);
+  Press("StepBackBitBtn");
+  EXPECT_EQ(Form->CurrentTime(), 1.0);
+  Shown.clear();
+  PlayToTheEnd();
+  EXPECT_EQ(Shown.size(), 9);
+  EXPECT_EQ(Form->CurrentTime(), -1.0);
+
+  // Back on screen it holds the frame again until it has drawn it.
+  SetMapped(*view, true);
+  EXPECT_TRUE(view->CanPaintNow());
+  Enter("TimeCurrentEdit", "5");
+  Press("StepForwardBitBtn");
+  EXPECT_EQ(Form->CurrentTime(), 5.0);
+  view->RenderThread()->Resume();
+  ASSERT_TRUE(QTest::qWaitFor([view] { return view->GetLastDrawnTime() == 5.0; }));
+  Press("StepForwardBitBtn");
+  EXPECT_EQ(Form->CurrentTime(), 6.0);
 }
 
 TEST_F(PlaybackTest, SkipFramesStepsOverTheScaleEndOrStopsAtTheLastFrame) {

@@ -3,13 +3,19 @@
 #include "data/NeuronDataWriter.h"
 
 #include <cmath>
+#include <functional>
 
-bool WriteSampleDataFile(const std::string &path, const std::vector<double> &times) {
+namespace {
+
+// The sample morphology; value(t, k) gives segment k's value at time t.
+bool WriteMorphology(const std::string &path, double variableMin, double variableMax,
+                     const std::vector<double> &times,
+                     const std::function<double(double, size_t)> &value) {
   using TSection = TNeuronDataWriter::TSection;
   TNeuronDataWriter::THeader header;
   header.Description = "sample";
-  header.VariableMin = 0.0;
-  header.VariableMax = 40.0;
+  header.VariableMin = variableMin;
+  header.VariableMax = variableMax;
   TSection soma{
       .Name = "soma", .Length = 10.0, .SegmentCount = 1, .Points = {{0, 0, 0, 10}, {10, 0, 0, 10}}};
   TSection trunk{.Name = "dend[0]",
@@ -28,11 +34,22 @@ bool WriteSampleDataFile(const std::string &path, const std::vector<double> &tim
   std::vector<double> values(6);
   for (double t : times) {
     for (size_t k = 0; k < values.size(); ++k)
-      values[k] = t + static_cast<double>(k);
+      values[k] = value(t, k);
     if (!writer.WriteFrame(t, values))
       return false;
   }
   return writer.Close();
+}
+
+} // namespace
+
+bool WriteSampleDataFile(const std::string &path, const std::vector<double> &times) {
+  return WriteMorphology(path, 0.0, 40.0, times,
+                         [](double t, size_t k) { return t + static_cast<double>(k); });
+}
+
+bool WriteFlatDataFile(const std::string &path, double value, const std::vector<double> &times) {
+  return WriteMorphology(path, value, value, times, [value](double, size_t) { return value; });
 }
 
 std::vector<double> FrameTimes(double first, double step, double last) {

@@ -9,5 +9,8 @@
 // index) has the value time + k. Returns false when the file cannot be written.
 bool WriteSampleDataFile(const std::string &path, const std::vector<double> &times);
 
+// The same morphology with every value, and the data range, equal to value.
+bool WriteFlatDataFile(const std::string &path, double value, const std::vector<double> &times);
+
 // Frame times first, first + step, ... up to last.
 std::vector<double> FrameTimes(double first, double step, double last);

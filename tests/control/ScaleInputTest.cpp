@@ -8,12 +8,12 @@
 
 namespace {
 
-// "%0.3f" and a parser that, like TryParseFloat, takes "." and ",".
-TNumberText ThreeDecimals() {
+// A printf format and a parser that, like TryParseFloat, takes "." and ",".
+TNumberText Numbers(const char *format) {
   TNumberText numbers;
-  numbers.Format = [](double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%0.3f", value);
+  numbers.Format = [format](double value) {
+    char text[512];
+    std::snprintf(text, sizeof text, format, value);
     return std::string(text);
   };
   numbers.Parse = [](const std::string &text, double &value) {
@@ -26,6 +26,10 @@ TNumberText ThreeDecimals() {
     return !dotted.empty() && *end == '\0';
   };
   return numbers;
+}
+
+TNumberText ThreeDecimals() {
+  return Numbers("%0.3f");
 }
 
 TEST(ScaleInputTest, VariableScaleEndsAreRoundedToTheShownPrecision) {
@@ -65,6 +69,41 @@ TEST(ScaleInputTest, TextThatIsNoFiniteNumberIsRejectedUntouched) {
     EXPECT_EQ(r.Text, text);
     EXPECT_EQ(CheckCurrentTime(text, numbers, 0.0, 10.0, 1.0).Status,
               TScaleInputStatus::InvalidFormat);
+  }
+}
+
+TEST(ScaleInputTest, AScaleWhoseWidthOverflowsIsRejected) {
+  const TNumberText numbers = Numbers("%g");
+  EXPECT_EQ(CheckVariableMin("-1e308", numbers, 0.0, 1e308).Status,
+            TScaleInputStatus::InvalidValue);
+  EXPECT_EQ(CheckVariableMax("1e308", numbers, -1e308, 0.0).Status,
+            TScaleInputStatus::InvalidValue);
+  EXPECT_EQ(CheckVariableMax("1e308", numbers, 0.0, 1.0).Status, TScaleInputStatus::Changed);
+}
+
+TEST(ScaleInputTest, AFlatDataRangeIsWidenedToAShownWidth) {
+  const struct {
+    const char *Format;
+    double DataMin, DataMax;
+    double Min, Max;
+  } cases[] = {
+      {"%0.3f", -65.0, -65.0, -65.001, -64.999},
+      {"%0.3f", 0.0, 0.0, -0.001, 0.001},
+      // Different values that show alike have no width either.
+      {"%0.3f", 0.0001, 0.0002, -0.0009, 0.0011},
+      {"%0.1f", 1e6, 1e6, 999999.9, 1000000.1},
+      {"%g", 5.0, 5.0, 4.99999, 5.00001},
+      {"%0.0f", 1e20, 1e20, 1e20 - 16384.0, 1e20 + 16384.0},
+      // A range with width is taken as shown.
+      {"%0.3f", -70.12345, 20.0, -70.123, 20.0},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::string(c.Format) + " " + std::to_string(c.DataMin));
+    const TNumberText numbers = Numbers(c.Format);
+    const TScaleRange range = InitialVariableScale(c.DataMin, c.DataMax, numbers);
+    EXPECT_LT(range.Min, range.Max);
+    EXPECT_EQ(numbers.Format(range.Min), numbers.Format(c.Min));
+    EXPECT_EQ(numbers.Format(range.Max), numbers.Format(c.Max));
   }
 }
 

@@ -1,4 +1,5 @@
 #include "settings/IniFile.h"
+#include "settings/TextEncoding.h"
 
 #include "SettingsTestSupport.h"
 
@@ -32,6 +33,40 @@ TEST(TryParseProfileInteger, AnythingElseIsNotAnInteger) {
     int32_t value = 12345;
     EXPECT_FALSE(TryParseProfileInteger(text, value)) << '"' << text << '"';
     EXPECT_EQ(value, 12345);
+  }
+}
+
+TEST(TextEncoding, Utf8ValidityAndUtf16RoundTrip) {
+  const struct {
+    std::string Text;
+    bool Valid;
+  } utf8[] = {
+      {"plain", true},         {"\xC3\xA9", true},          {"\xF0\x9F\x99\x82", true},
+      {"\xC3", false},         {"\xC0\xAF", false},         {"\xED\xA0\x80", false},
+      {"\xCE\xEF\xE8", false}, {"\xF4\x90\x80\x80", false},
+  };
+  for (const auto &c : utf8)
+    EXPECT_EQ(IsValidUtf8(c.Text), c.Valid) << c.Text;
+  for (const bool bigEndian : {false, true}) {
+    const std::string text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x99\x82";
+    EXPECT_EQ(DecodeUtf16(EncodeUtf16(text, bigEndian), bigEndian), text);
+    EXPECT_EQ(EncodeUtf16("\xE9", bigEndian), std::string(bigEndian ? "\0\xE9" : "\xE9\0", 2));
+  }
+  for (const std::string &bad : {std::string("a"), std::string("\x00\xDC", 2),
+                                 std::string("\x00\xD8\x41\x00", 4), std::string("\x00\xD8", 2)})
+    EXPECT_EQ(DecodeUtf16(bad, false), std::nullopt);
+}
+
+TEST(TIniFile, MalformedUtf16AndNulBytesAreUnreadable) {
+  TTempDir dir;
+  const std::string path = dir.File("a.ini");
+  for (const std::string &bytes :
+       {std::string("\xFF\xFE[\0S\0]\0\n", 9), std::string("\xFF\xFE\x00\xDC", 4),
+        std::string("[S]\nk=1\0\n", 9), std::string("\xFE\xFF\0[\0\0", 6)}) {
+    WriteText(path, bytes);
+    TIniFile ini;
+    EXPECT_FALSE(ini.Load(path));
+    EXPECT_EQ(ini.Value("S", "k"), std::nullopt);
   }
 }
 
@@ -111,9 +146,10 @@ TEST(TIniFile, SavingUpdatesInPlaceAndKeepsEverythingElse) {
        {"; about the first section\n[First]\n", "; about A\n", "Unknown=keep me\n", "b=2\n",
         "[Second]\nx=9\n", "; commented out at the end\n;Old=1\n"})
     EXPECT_NE(text.find(kept), std::string::npos) << kept << " missing in:\n" << text;
-  // In place: the updated key stays before the keys that followed it.
-  EXPECT_LT(text.find("A=10\n"), text.find("Unknown=keep me"));
-  EXPECT_EQ(text.find("a=1"), std::string::npos);
+  // In place, as the file spells it: the updated key stays before the keys that
+  // followed it.
+  EXPECT_LT(text.find("a=10\n"), text.find("Unknown=keep me"));
+  EXPECT_EQ(text.find("a=1\n"), std::string::npos);
   // Appended to its own section, not to the end of the file.
   EXPECT_LT(text.find("New=-5\n"), text.find("[Second]"));
   EXPECT_GT(text.find("New=-5\n"), text.find("b=2"));

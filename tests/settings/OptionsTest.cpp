@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/TextEncoding.h"
+
 #include <csignal>
+#include <functional>
 #include <utility>
 
+#include <pwd.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 
 namespace {
 
@@ -389,7 +394,7 @@ TEST_F(OptionsTest, SaveUpdatesInPlaceAndKeepsTheRest) {
   ASSERT_TRUE(options.SaveToIni(Ini));
 
   const std::string text = ReadText(Ini);
-  EXPECT_TRUE(text.starts_with("; Dendrovia settings\n\n[MainForm]\n\n; last size\nWidth=1024\n"
+  EXPECT_TRUE(text.starts_with("; Dendrovia settings\n\n[MainForm]\n; last size\nWidth=1024\n"
                                "Custom=keep\nState=2\nLeft=560\nTop=240\nHeight=600\n"
                                "Splitter=250\n\n[Data]\nSleepPeriod=40\n"
                                "Directory=\"/data/with trailing blank \"\nFileExtension=dat\n\n"
@@ -504,13 +509,178 @@ TEST_F(OptionsTest, FailedWriteLeavesTheOriginalIntact) {
   EXPECT_FALSE(saved_ok);
   EXPECT_EQ(ReadText(Ini), original);
   EXPECT_EQ(Dir.Names(), std::vector<std::string>{"dendrovia.ini"});
+}
 
-  // Without root, a directory that is not writable stops the save the same way.
-  if (::geteuid() != 0) {
-    ::chmod(Dir.Path().c_str(), 0555);
-    EXPECT_FALSE(options.SaveToIni(Ini));
+// The INI text (UTF-8 here) as a file in one encoding: its mark, then the text.
+struct TEncodingCase {
+  const char *Name;
+  const char *Mark;
+  std::string (*Encode)(const std::string &text);
+};
+
+std::string Cp1251(const std::string &text) {
+  // The Cyrillic letters used below; everything else is ASCII.
+  const std::pair<std::string, char> letters[] = {
+      {"\xD0\x9E", '\xCE'}, {"\xD0\xBF", '\xEF'}, {"\xD0\xB8", '\xE8'}, {"\xD1\x81", '\xF1'},
+      {"\xD0\xB0", '\xE0'}, {"\xD0\xBD", '\xED'}, {"\xD0\xB5", '\xE5'}};
+  std::string bytes;
+  for (size_t i = 0; i < text.size();) {
+    bool found = false;
+    for (const auto &[utf8, byte] : letters)
+      if (text.compare(i, utf8.size(), utf8) == 0) {
+        bytes += byte;
+        i += utf8.size();
+        found = true;
+      }
+    if (!found)
+      bytes += text[i++];
+  }
+  return bytes;
+}
+
+std::string Utf16LE(const std::string &text) {
+  return EncodeUtf16(text, false);
+}
+
+std::string Utf16BE(const std::string &text) {
+  return EncodeUtf16(text, true);
+}
+
+std::string Utf8(const std::string &text) {
+  return text;
+}
+
+const TEncodingCase EncodingCases[] = {
+    {"UTF-16LE", "\xFF\xFE", Utf16LE},
+    {"UTF-16BE", "\xFE\xFF", Utf16BE},
+    {"code page 1251", "", Cp1251},
+    {"UTF-8 with mark", "\xEF\xBB\xBF", Utf8},
+};
+
+TEST_F(OptionsTest, AChangedOptionIsTheOnlyChangeWhateverTheEncoding) {
+  // "Opisanie" in Cyrillic, a comment and a blank-padded key, with CR LF.
+  const std::string title = "\xD0\x9E\xD0\xBF\xD0\xB8\xD1\x81\xD0\xB0\xD0\xBD\xD0\xB8\xD0\xB5";
+  const std::string text = "; " + title +
+                           "\r\n[MainForm]\r\nWidth = 900\r\n\r\n[FilePanel]\r\n"
+                           "Column1Title=" +
+                           title +
+                           "\r\nColumn1Width=220\r\nColumn1DataType=2\r\n"
+                           "[Graphics1D]\r\nTitle=" +
+                           title + "\r\n";
+  for (const TEncodingCase &c : EncodingCases) {
+    SCOPED_TRACE(c.Name);
+    // A first run adds the keys the file lacks; from then on the file is complete.
+    Load(c.Mark + c.Encode(text));
+    ASSERT_TRUE(TOptions::Instance().SaveToIni(Ini));
+    const std::string complete = ReadText(Ini);
+    ASSERT_NE(complete.find(c.Encode("Width = 900\r\nState=0\r\n")), std::string::npos);
+
+    TOptions &options = Load(complete);
+    EXPECT_EQ(options.MainForm.Width, 900);
+    const std::string shown = std::string(c.Name) == "code page 1251" ? Cp1251(title) : title;
+    EXPECT_EQ(options.ColumnTitle(0), shown);
+    EXPECT_EQ(options.Graphics1D.Title, shown);
+    options.MainForm.Width = 1000;
+    ASSERT_TRUE(options.SaveToIni(Ini));
+    std::string expected = complete;
+    const std::string before = c.Encode("Width = 900"), after = c.Encode("Width = 1000");
+    expected.replace(expected.find(before), before.size(), after);
+    EXPECT_EQ(ReadText(Ini), expected);
+
+    // A run that changes nothing does not write at all.
+    TOptions &same = Load(expected);
+    struct stat unchanged {};
+    ::stat(Ini.c_str(), &unchanged);
+    ASSERT_TRUE(same.SaveToIni(Ini));
+    struct stat again {};
+    ::stat(Ini.c_str(), &again);
+    EXPECT_EQ(again.st_ino, unchanged.st_ino);
+    EXPECT_EQ(again.st_mtim.tv_nsec, unchanged.st_mtim.tv_nsec);
+  }
+  EXPECT_TRUE(Reports.empty());
+}
+
+TEST_F(OptionsTest, AFileWithANulByteIsNeitherReadNorOverwritten) {
+  const std::string original =
+      std::string("[MainForm]\nWidth=900\n\0junk\n[Graphics1D]\nTitle=x\n", 41);
+  TOptions &options = Load(original);
+  EXPECT_EQ(options.MainForm.Width, 800);
+  EXPECT_EQ(options.Graphics1D.Title, "1D");
+  options.MainForm.Width = 1000;
+  EXPECT_FALSE(options.SaveToIni(Ini));
+  EXPECT_EQ(ReadText(Ini), original);
+  ASSERT_EQ(Reports.size(), 1u);
+  EXPECT_EQ(Reports[0].first, "Saving options");
+  EXPECT_NE(Reports[0].second.find(Ini), std::string::npos);
+}
+
+// Runs work as the user "nobody" in a child process, where root would pass every
+// permission check; returns its exit code.
+int RunAsNobody(const std::function<int()> &work) {
+  const passwd *nobody = ::getpwnam("nobody");
+  if (nobody == nullptr)
+    return -1;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0)
+      ::_exit(100);
+    ::_exit(work());
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(OptionsTest, WithoutTheRenameTheFileIsWrittenInPlaceOrTheFailureReported) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "needs root, to make files of another user and to become nobody";
+  const std::string original = "[MainForm]\nWidth=900\n";
+  const struct {
+    const char *Name;
+    mode_t DirectoryMode, FileMode;
+    rlim_t SizeLimit;
+    const char *Reason; // nullptr: saved
+  } cases[] = {
+      {"directory not writable", 0755, 0666, RLIM_INFINITY, nullptr},
+      {"file of another user", 0777, 0666, RLIM_INFINITY, nullptr},
+      {"file that may not be written", 0777, 0644, RLIM_INFINITY, "Permission denied"},
+      // Fails midway in place: the old contents are put back.
+      {"file that cannot grow", 0755, 0666, 64, "File too large"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Name);
+    WriteText(Ini, original);
+    ::chmod(Dir.Path().c_str(), c.DirectoryMode);
+    ::chmod(Ini.c_str(), c.FileMode);
+    struct stat before {};
+    ::stat(Ini.c_str(), &before);
+    const int outcome = RunAsNobody([&] {
+      Reports.clear();
+      TOptions::ReleaseInstance();
+      TOptions &options = TOptions::Instance();
+      options.LoadFromIni(Ini);
+      options.MainForm.Width = 1000;
+      std::signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{c.SizeLimit, c.SizeLimit};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+      const bool saved = options.SaveToIni(Ini);
+      const std::string reason = Ini + ": " + (c.Reason ? c.Reason : "");
+      const bool reported = Reports.size() == 1 && Reports[0].first == "Saving options" &&
+                            Reports[0].second.ends_with(reason);
+      return (saved ? 1 : 0) | (reported ? 2 : 0);
+    });
     ::chmod(Dir.Path().c_str(), 0755);
-    EXPECT_EQ(ReadText(Ini), original);
+    EXPECT_EQ(outcome, c.Reason ? 2 : 1);
+    struct stat after {};
+    ::stat(Ini.c_str(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_mode & 07777, c.FileMode);
+    const std::string text = ReadText(Ini);
+    if (c.Reason)
+      EXPECT_EQ(text, original);
+    else
+      EXPECT_NE(text.find("Width=1000\n"), std::string::npos) << text;
     EXPECT_EQ(Dir.Names(), std::vector<std::string>{"dendrovia.ini"});
   }
 }

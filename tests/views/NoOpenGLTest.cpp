@@ -19,7 +19,7 @@ TEST(NoOpenGL, The1DWindowReportsTheContextAndGoesOn) {
   char name[] = "no_opengl";
   char *argv[] = {name, nullptr};
   QApplication app(argc, argv);
-  QApplication::setApplicationDisplayName("Dendrovia");
+  QApplication::setApplicationName("Dendrovia");
 
   std::vector<std::pair<QString, QString>> boxes;
   TScopedMessageBoxHandler handler([&](QWidget *, const QString &caption, const QString &text,
