@@ -6,6 +6,7 @@
 #include "settings/MessageDialog.h"
 #include "settings/Options.h"
 #include "views/Show1D.h"
+#include "views/ShowFt.h"
 #include "views/ShowInfo.h"
 
 #include <QCloseEvent>
@@ -169,6 +170,7 @@ TDataControlForm::~TDataControlForm() {
   Settings.ControlPanel.FramesDelay = FramesDelay_;
   // The views go first: their threads read the data.
   CloseWindow(Form1D_, Settings.Graphics1D);
+  CloseWindow(FormFt_, Settings.GraphicsFt);
   CloseWindow(FormInfo_, Settings.WindowInfo);
   Data_.reset();
   Palette_.reset();
@@ -275,6 +277,7 @@ void TDataControlForm::ConnectControls() {
   connect(LoadPaletteBitBtn, &QPushButton::clicked, this,
           &TDataControlForm::LoadPaletteBitBtnClick);
   connect(Show1DButton, &QPushButton::clicked, this, &TDataControlForm::Show1DButtonClick);
+  connect(ShowFtButton, &QPushButton::clicked, this, &TDataControlForm::ShowFtButtonClick);
   connect(ShowInfoButton, &QPushButton::clicked, this, &TDataControlForm::ShowInfoButtonClick);
   connect(PlayBitBtn, &QPushButton::clicked, this, &TDataControlForm::PlayBitBtnClick);
   connect(PauseBitBtn, &QPushButton::clicked, this, &TDataControlForm::PauseBitBtnClick);
@@ -426,7 +429,8 @@ double TDataControlForm::CurrentFrameTime() const {
 
 bool TDataControlForm::VisibleViewsReady(double shownTime) const {
   const double frameTime = CurrentFrameTime();
-  for (const TGraphicForm *form : std::initializer_list<const TGraphicForm *>{Form1D_.get()}) {
+  for (const TGraphicForm *form :
+       std::initializer_list<const TGraphicForm *>{Form1D_.get(), FormFt_.get()}) {
     // A minimised window is not painted, so it could never catch up: it takes no part.
     if (form && form->isVisible() && !form->isMinimized() &&
         !IsViewReady(form->GetLastDrawnTime(), shownTime, frameTime, TimeTolerance))
@@ -512,6 +516,8 @@ void TDataControlForm::ApplyVariableScale() {
   Data_->RecolorCurrentFrame();
   if (Form1D_)
     Form1D_->UpdateVariableScale();
+  if (FormFt_)
+    FormFt_->UpdateVariableScale();
 }
 
 void TDataControlForm::VariableMinEditExit() {
@@ -543,6 +549,8 @@ void TDataControlForm::TimeMinEditExit() {
     CurrentTime_ = SnapTime(Data_->SeekFrame(TimeScaleMin_));
     ShowCurrentTime(CurrentTime_);
   }
+  if (FormFt_)
+    FormFt_->UpdateTimeScale();
 }
 
 void TDataControlForm::TimeMaxEditExit() {
@@ -556,6 +564,8 @@ void TDataControlForm::TimeMaxEditExit() {
     CurrentTime_ = SnapTime(Data_->SeekFrame(TimeScaleMax_));
     ShowCurrentTime(CurrentTime_);
   }
+  if (FormFt_)
+    FormFt_->UpdateTimeScale();
 }
 
 void TDataControlForm::TimeCurrentEditExit() {
@@ -644,11 +654,22 @@ void TDataControlForm::Show1DButtonClick() {
   activateWindow();
 }
 
+void TDataControlForm::ShowFtButtonClick() {
+  const bool created = !FormFt_;
+  OpenWindow(FormFt_, *this, "ShowFtForm", WindowNumber_, Settings.GraphicsFt);
+  if (created)
+    FormFt_->SetPoints(FtPoints);
+  activateWindow();
+}
+
 void TDataControlForm::AddSelectedPoint(const std::string &code, const std::string &name) {
   std::string error;
-  if (::AddSelectedPoint(FtPoints, code, name, error) == nullptr)
+  const TSelectedPointInfo *point = ::AddSelectedPoint(FtPoints, code, name, error);
+  if (point == nullptr)
     ShowMessageBox(this, windowTitle(), QString::fromStdString(error), QMessageBox::Critical,
                    QMessageBox::Ok);
+  else if (FormFt_)
+    FormFt_->AddPointMenuEntry(*point);
 }
 
 void TDataControlForm::ShowInfoButtonClick() {
@@ -681,8 +702,12 @@ void TDataControlForm::UpdateControls(int tag) {
 
 void TDataControlForm::PlayBitBtnClick() {
   UpdateControls(PlayBitBtn->property("Tag").toInt());
-  if (CurrentTime_ < 0.0)
+  if (CurrentTime_ < 0.0) {
     SeekScaleStart();
+    // Playback starts over: so do the F(t) curves.
+    if (FormFt_)
+      FormFt_->ClearHistory();
+  }
   Timer->start(TimerInterval(FramesDelay_));
 }
 

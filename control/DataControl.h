@@ -25,6 +25,7 @@ class TDataToColor;
 class TNeuronDataFile;
 class TOptions;
 class TShow1DForm;
+class TShowFtForm;
 class TShowInfoForm;
 
 // The Control Window of one open data file: shows its ranges, holds the
@@ -55,6 +56,7 @@ public:
   TNeuronDataFile &Data() { return *Data_; }
   TDataToColor &Palette() { return *Palette_; }
   TShow1DForm *Form1D() const { return Form1D_.get(); }
+  TShowFtForm *FormFt() const { return FormFt_.get(); }
   TShowInfoForm *FormInfo() const { return FormInfo_.get(); }
 
   double VariableScaleMin() const { return VariableScaleMin_; }
@@ -133,6 +135,7 @@ private:
   void FramesDelayTrackBarChange(int position);
   void LoadPaletteBitBtnClick();
   void Show1DButtonClick();
+  void ShowFtButtonClick();
   void ShowInfoButtonClick();
   void NeuronItemCheckListBoxClickCheck(QListWidgetItem *item);
   void PlayBitBtnClick();
@@ -151,6 +154,7 @@ private:
   std::unique_ptr<TDataToColor> Palette_;
   TSelectedPointList FtPoints;
   std::unique_ptr<TShow1DForm> Form1D_;
+  std::unique_ptr<TShowFtForm> FormFt_;
   std::unique_ptr<TShowInfoForm> FormInfo_;
   QPointer<QDialog> AboutWindow;
   QPointer<QDialog> HelpWindow;
