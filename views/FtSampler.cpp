@@ -43,6 +43,29 @@ TSampleSpan VisibleSamples(const std::vector<TPointSample> &samples, double time
           static_cast<std::size_t>(last - first)};
 }
 
+void ReduceToPixelColumns(const TPointSample *samples, std::size_t count, double left,
+                          double pixelsPerUnit, std::vector<TPointSample> &out) {
+  out.clear();
+  std::size_t i = 0;
+  while (i < count) {
+    // The column's right edge in time: one comparison per sample, no division.
+    const double column = std::floor((samples[i].Time - left) * pixelsPerUnit);
+    const double edge = left + (column + 1.0) / pixelsPerUnit;
+    std::size_t low = i, high = i;
+    const std::size_t first = i;
+    for (++i; i < count && samples[i].Time < edge; ++i) {
+      if (samples[i].Value < samples[low].Value)
+        low = i;
+      else if (samples[i].Value > samples[high].Value)
+        high = i;
+    }
+    const std::size_t kept[4] = {first, std::min(low, high), std::max(low, high), i - 1};
+    for (std::size_t k = 0; k < 4; ++k)
+      if (k == 0 || kept[k] != kept[k - 1])
+        out.push_back(samples[kept[k]]);
+  }
+}
+
 void TFtSampler::Reset() {
   LastTime.reset();
 }

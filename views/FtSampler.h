@@ -20,6 +20,15 @@ struct TSampleSpan {
 TSampleSpan VisibleSamples(const std::vector<TPointSample> &samples, double timeMin,
                            double timeMax);
 
+// Thins count samples (in time order) for drawing as a line strip of pixel
+// columns pixelsPerUnit wide per time unit, counted from time left: of the
+// samples that fall into one column it keeps the first, the lowest, the highest
+// and the last, in time order. The strip through them covers the same pixels
+// as the strip through all of them, with at most four vertices per column.
+// out is overwritten.
+void ReduceToPixelColumns(const TPointSample *samples, std::size_t count, double left,
+                          double pixelsPerUnit, std::vector<TPointSample> &out);
+
 // Records, frame by frame as playback visits them, each F(t) point's value at
 // the current frame's time.
 //

@@ -94,11 +94,21 @@ void TOpenGLThreadFt::DrawCurves() {
       Sampler.Update(*Points, *Data, time, values);
       glLineWidth(CurveLineWidth);
       glEnableClientState(GL_VERTEX_ARRAY);
+      const double pixelsPerUnit = Geometry.PanelWidth() * Panel().devicePixelRatioF() /
+                                   (Geometry.ViewRight - Geometry.ViewLeft);
+      // More than four samples per pixel column draw no other pixels than four.
+      const double thinFrom = 4.0 * (std::fabs(Window.XMax - Window.XMin) * pixelsPerUnit + 1.0);
       for (const std::unique_ptr<TSelectedPointInfo> &point : *Points) {
         const TSampleSpan span = VisibleSamples(point->Samples, Window.XMin, Window.XMax);
         glColor3ub(static_cast<GLubyte>(point->Color >> 16),
                    static_cast<GLubyte>(point->Color >> 8), static_cast<GLubyte>(point->Color));
-        DrawStrip(point->Samples.data() + span.First, span.Count);
+        const TPointSample *visible = point->Samples.data() + span.First;
+        if (static_cast<double>(span.Count) > thinFrom) {
+          ReduceToPixelColumns(visible, span.Count, Geometry.ViewLeft, pixelsPerUnit, Thinned);
+          DrawStrip(Thinned.data(), Thinned.size());
+        } else {
+          DrawStrip(visible, span.Count);
+        }
       }
       glDisableClientState(GL_VERTEX_ARRAY);
     }

@@ -10,7 +10,9 @@ class TGlyphFont;
 // The rendering thread of the F(t) window: a time axis and a value axis, then
 // one curve per point of the list, in the point's colour, through the values
 // recorded so far at the frames drawn (TFtSampler). Only the samples inside the
-// time range are drawn. The samples and the list are read and changed under
+// time range are drawn, as one vertex array per curve; a curve with more
+// samples than four per pixel column is first thinned to four per column
+// (ReduceToPixelColumns). The samples and the list are read and changed under
 // the window's lock.
 class TOpenGLThreadFt : public TOpenGLViewThread {
 public:
@@ -49,6 +51,8 @@ private:
   float CurveLineWidth = 1.0f;
   TSelectedPointList *Points = nullptr;
   TFtSampler Sampler;
+  // The vertices of a curve thinned to the pixel columns, reused every pass.
+  std::vector<TPointSample> Thinned;
   // The axes of the current data window and view extents.
   TAxesLayout Axes;
 };

@@ -180,3 +180,28 @@ TEST(VisibleSamples, TheRunInsideTheTimeScale) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ReduceToPixelColumns, KeepsTheFirstLowestHighestAndLastOfEveryColumn) {
+  // Two columns of width 1 from time 0: 0 <= t < 1 and 1 <= t < 2.
+  const std::vector<TPointSample> samples{{0.0, 5}, {0.2, 9}, {0.4, 1}, {0.6, 4},
+                                          {0.8, 6}, {1.0, 3}, {1.5, 3}, {1.9, 3}};
+  std::vector<TPointSample> out{{7, 7}};
+  ReduceToPixelColumns(samples.data(), samples.size(), 0.0, 1.0, out);
+  std::vector<double> times;
+  for (const TPointSample &s : out)
+    times.push_back(s.Time);
+  // Column 0: first 0, highest 0.2, lowest 0.4, last 0.8; column 1: a flat
+  // run keeps its first and last.
+  EXPECT_EQ(times, (std::vector<double>{0.0, 0.2, 0.4, 0.8, 1.0, 1.9}));
+
+  // Columns of a quarter unit shifted by 0.1: every sample is alone or with
+  // one other, and nothing is lost.
+  ReduceToPixelColumns(samples.data(), samples.size(), 0.1, 4.0, out);
+  EXPECT_EQ(out.size(), samples.size());
+  ReduceToPixelColumns(samples.data(), 0, 0.0, 1.0, out);
+  EXPECT_TRUE(out.empty());
+}
+
+} // namespace

@@ -269,6 +269,24 @@ TEST_F(ShowFt, ARangeOfNoWidthKeepsTheLastWindowAndTheFramesGoOn) {
   EXPECT_TRUE(HasColorNear(3.5, 7.0, Black));
 }
 
+TEST_F(ShowFt, ACurveOfManyMoreSamplesThanPixelsCoversItsWholeSwing) {
+  // A saw between -30 and 30 with 100 teeth per time unit, up to the frame at 5.
+  AddPoint("0,0,0");
+  std::vector<TPointSample> &samples = Context->Points[0]->Samples;
+  for (int i = 0; i <= 200000; ++i)
+    samples.push_back({i / 40000.0, (i % 400) * 60.0 / 399.0 - 30.0});
+  Context->Data.SeekFrame(5);
+  Open();
+  ASSERT_TRUE(WaitUntil([&] { return Form->GetLastDrawnTime() == 5.0; }));
+  Redraw();
+  EXPECT_EQ(samples.size(), 200001u);
+  for (double t : {0.5, 2.0, 4.5})
+    for (double v : {-29.0, -10.0, 10.0, 29.0})
+      EXPECT_TRUE(HasColorNear(t, v, Black)) << t << " " << v;
+  EXPECT_EQ(Rgb(Picture.pixel(ToPixel(2.0, 35.0))), White);
+  EXPECT_EQ(Rgb(Picture.pixel(ToPixel(7.0, 10.0))), White);
+}
+
 TEST_F(ShowFt, AnEmptyListDrawsTheAxesAndFollowsTheFrames) {
   Open();
   GoTo(4);
