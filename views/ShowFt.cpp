@@ -75,8 +75,9 @@ TShowFtForm::TShowFtForm(TViewContext &context, QWidget *parent)
   DeleteAllPointsMenuItem->setObjectName("DeleteAllPointsMenuItem");
   ListOfPointsMenu = PopupMenu().addMenu(QStringLiteral("List of points"));
   ListOfPointsMenu->setObjectName("ListOfPointsMenu");
+  // A child of the window made after the menus, so deleted after them.
   auto *style = new TColoredEntryStyle;
-  style->setParent(ListOfPointsMenu);
+  style->setParent(this);
   ListOfPointsMenu->setStyle(style);
 
   auto thread = std::make_unique<TOpenGLThreadFt>(*this, Settings.Data.SleepPeriod);

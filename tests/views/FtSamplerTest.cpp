@@ -8,36 +8,32 @@
 
 namespace {
 
-// Item 0: "soma" (1 segment); item 1: "dend" (2 segments) and its child "tip"
-// (3 segments). 40 frames.
+using TTimes = std::vector<std::vector<double>>;
+
+// Points on a soma (1 segment) and a dendrite (2 segments, then 3 in its
+// child), 40 frames; the frame at time t gives segment k the value 10t + k.
 class FtSampler : public ::testing::Test {
 protected:
   void SetUp() override {
-    std::vector<std::vector<double>> frames;
+    std::vector<std::vector<double>> frames(40, std::vector<double>(7, 0.0));
     for (int t = 0; t < 40; ++t)
-      frames.push_back({double(t), 0, 0, 0, 0, 0, 0});
+      frames[t][0] = t;
     Data.Load(WriteDataFile(Dir, "samples.dat",
                             {StraightSection("soma", -1, 10, 1), StraightSection("dend", 0, 20, 2),
                              StraightSection("tip", 1, 30, 3)},
                             frames));
-    ASSERT_EQ(Data.GetItemCount(), 2);
   }
-
   void Add(const char *code) {
     std::string error;
-    ASSERT_NE(AddSelectedPoint(Points, code, code, error), nullptr) << error;
+    AddSelectedPoint(Points, code, code, error);
   }
-
-  // A frame at time whose segment k has the value 10 x time + k.
-  void Frame(double time) {
-    std::vector<double> values;
-    for (int k = 0; k < 6; ++k)
-      values.push_back(10.0 * time + k);
-    Sampler.Update(Points, Data, time, values.data());
+  void Frame(double t) {
+    const std::vector<double> values{10 * t,     10 * t + 1, 10 * t + 2,
+                                     10 * t + 3, 10 * t + 4, 10 * t + 5};
+    Sampler.Update(Points, Data, t, values.data());
   }
-
-  std::vector<std::vector<double>> Times() const {
-    std::vector<std::vector<double>> times;
+  TTimes Times() const {
+    TTimes times;
     for (const auto &point : Points) {
       times.emplace_back();
       for (const TPointSample &sample : point->Samples)
@@ -52,156 +48,87 @@ protected:
   TFtSampler Sampler;
 };
 
-using TTimes = std::vector<std::vector<double>>;
-
-TEST_F(FtSampler, OneSamplePerPointPerFrameVisitedAndTrimmedWhenPlaybackMovesBack) {
+TEST_F(FtSampler, OneSamplePerFrameVisitedTrimmedWhenPlaybackMovesBack) {
   Add("0,0,0");
-  Add("1,0,1");
   Add("1,1,2");
-  // A frame time and the sample times of the three points after it.
-  const std::pair<double, TTimes> steps[] = {
-      {0, {{0}, {0}, {0}}},
-      {1, {{0, 1}, {0, 1}, {0, 1}}},
-      {2, {{0, 1, 2}, {0, 1, 2}, {0, 1, 2}}},
-      {2, {{0, 1, 2}, {0, 1, 2}, {0, 1, 2}}}, // the same frame drawn again
-      {1, {{0, 1}, {0, 1}, {0, 1}}},
-      {2, {{0, 1, 2}, {0, 1, 2}, {0, 1, 2}}},
-      {6, {{0, 1, 2, 6}, {0, 1, 2, 6}, {0, 1, 2, 6}}},
-      // Back to a time never visited: the curves end before it, and the next
-      // step forward goes on from there.
-      {4, {{0, 1, 2}, {0, 1, 2}, {0, 1, 2}}},
-      {8, {{0, 1, 2, 8}, {0, 1, 2, 8}, {0, 1, 2, 8}}},
+  // The frame drawn and the sample times of both points after it.
+  const std::pair<double, std::vector<double>> steps[] = {
+      {0, {0}},       {1, {0, 1}},       {2, {0, 1, 2}}, {2, {0, 1, 2}},    {1, {0, 1}},
+      {2, {0, 1, 2}}, {6, {0, 1, 2, 6}}, {4, {0, 1, 2}}, {8, {0, 1, 2, 8}}, // 4 was never visited
   };
   for (const auto &[time, expected] : steps) {
     Frame(time);
-    EXPECT_EQ(Times(), expected) << "at " << time;
+    EXPECT_EQ(Times(), (TTimes{expected, expected})) << "at " << time;
   }
-  // Each sample holds its segment's value at its time: segments 0, 2 and 5.
-  EXPECT_EQ(Points[0]->Samples[1].Value, 10.0);
-  EXPECT_EQ(Points[1]->Samples[1].Value, 12.0);
-  EXPECT_EQ(Points[2]->Samples[3].Value, 85.0);
-  EXPECT_EQ(Sampler.LastSampledTime(), 8.0);
+  EXPECT_EQ(Points[1]->Samples[3].Value, 85.0); // segment 5 at 8
 }
 
-TEST_F(FtSampler, AChangedListSamplesEveryPointOnceAtTheCurrentTime) {
+TEST_F(FtSampler, AChangedListOrAResetSamplesEveryPointOnceAtTheCurrentTime) {
   struct TCase {
-    const char *Name;
-    // Frames visited with two points, the change, then the frame after it.
-    std::vector<double> Visited;
-    bool DeleteFirst;
+    std::vector<double> Visited; // with two points, before the change
+    bool DeleteFirst;            // else a third point is added
     double Now;
     TTimes Expected;
   };
   const TCase cases[] = {
-      {"added while paused", {3, 4, 5}, false, 5, {{3, 4, 5}, {3, 4, 5}, {5}}},
-      {"deleted while paused", {3, 4, 5}, true, 5, {{3, 4, 5}}},
-      {"added with a step forward", {3, 4}, false, 5, {{3, 4, 5}, {3, 4, 5}, {5}}},
-      // Skip 4 visits 0, 5, 10; a single step back then reaches 9, never
-      // visited, in the same pass as the change: every curve ends there, in order.
-      {"deleted with a step back to a time never visited", {0, 5, 10}, true, 9, {{0, 5, 9}}},
-      {"added with a step back to a time never visited",
-       {0, 5, 10},
-       false,
-       9,
-       {{0, 5, 9}, {0, 5, 9}, {9}}},
+      {{3, 4, 5}, false, 5, {{3, 4, 5}, {3, 4, 5}, {5}}},
+      {{3, 4, 5}, true, 5, {{3, 4, 5}}},
+      {{3, 4}, false, 5, {{3, 4, 5}, {3, 4, 5}, {5}}},
+      // Skip 4 visits 0, 5, 10; a step back then reaches 9, never visited.
+      {{0, 5, 10}, true, 9, {{0, 5, 9}}},
+      {{0, 5, 10}, false, 9, {{0, 5, 9}, {0, 5, 9}, {9}}},
   };
   for (const TCase &c : cases) {
     Points.clear();
-    Sampler.Reset();
     Add("0,0,0");
     Add("1,0,1");
     for (double time : c.Visited)
       Frame(time);
-    if (c.DeleteFirst)
-      Points.erase(Points.begin());
-    else
-      Add("1,1,0");
+    c.DeleteFirst ? void(Points.erase(Points.begin())) : Add("1,1,0");
     Frame(c.Now);
-    EXPECT_EQ(Times(), c.Expected) << c.Name;
+    EXPECT_EQ(Times(), c.Expected) << c.Visited.size() << c.DeleteFirst << c.Now;
   }
+  Points[0]->Samples.clear(); // a cleared history
+  Sampler.Reset();
+  Frame(9);
+  EXPECT_EQ(Times(), (TTimes{{9}, {0, 5, 9}, {9}}));
 }
 
-TEST_F(FtSampler, ResetAfterClearingStartsTheCurvesAfresh) {
-  Add("0,0,0");
-  for (double time : {0, 1, 2, 3})
-    Frame(time);
-  Points[0]->Samples.clear();
-  Sampler.Reset();
-  Frame(3);
-  EXPECT_EQ(Times(), (TTimes{{3}}));
-  // A reset alone keeps the history up to the current time.
-  Frame(5);
-  Sampler.Reset();
-  Frame(4);
-  EXPECT_EQ(Times(), (TTimes{{3, 4}}));
-}
-
-TEST_F(FtSampler, APointOutsideTheModelAndATimeThatIsNoNumberRecordNothing) {
+TEST_F(FtSampler, OnlyPointsInTheModelAndFiniteTimesAreSampledInRoomForEveryFrame) {
+  Frame(0);
+  EXPECT_FALSE(Sampler.LastSampledTime()) << "no points, no sampled time";
   Add("0,0,0");
   Add("1,2,0"); // item 1 has two sections
   Add("0,0,1"); // the soma has one segment
-  Frame(1);
-  EXPECT_EQ(Times(), (TTimes{{1}, {}, {}}));
-  Frame(std::numeric_limits<double>::quiet_NaN());
-  Frame(std::numeric_limits<double>::infinity());
-  EXPECT_EQ(Times(), (TTimes{{1}, {}, {}}));
-  EXPECT_EQ(Sampler.LastSampledTime(), 1.0);
-}
-
-TEST_F(FtSampler, AnEmptyListSamplesNothingAndKeepsNoTime) {
-  Frame(1);
-  EXPECT_FALSE(Sampler.LastSampledTime());
-}
-
-TEST_F(FtSampler, APointHoldsAtMostOneSampleSlotPerFrameOfTheFile) {
-  Add("0,0,0");
-  for (int t = 0; t < 40; ++t)
+  for (double t : {1.0, std::numeric_limits<double>::quiet_NaN(), HUGE_VAL})
     Frame(t);
-  ASSERT_EQ(Points[0]->Samples.size(), 40u);
-  EXPECT_EQ(Points[0]->Samples.capacity(), 40u);
+  EXPECT_EQ(Times(), (TTimes{{1}, {}, {}}));
+  for (int t = 2; t < 40; ++t)
+    Frame(t);
+  EXPECT_EQ(Points[0]->Samples.size(), 39u);
+  EXPECT_EQ(Points[0]->Samples.capacity(), 40u) << "no more room than the file has frames";
 }
 
-TEST(VisibleSamples, TheRunInsideTheTimeScale) {
-  const std::vector<TPointSample> samples{{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}};
-  struct TCase {
-    double Min, Max;
-    std::size_t First, Count;
-  };
-  const TCase cases[] = {
-      {0, 4, 0, 5}, {1, 3, 1, 3},   {0.5, 2.5, 1, 2}, {-10, 10, 0, 5},
-      {5, 9, 5, 0}, {-9, -1, 0, 0}, {2, 2, 2, 1},     {3, 1, 3, 0},
-  };
-  for (const TCase &c : cases) {
-    const TSampleSpan span = VisibleSamples(samples, c.Min, c.Max);
-    EXPECT_EQ(span.Count, c.Count) << c.Min << ".." << c.Max;
-    EXPECT_EQ(span.First, c.First) << c.Min << ".." << c.Max;
-  }
-  EXPECT_EQ(VisibleSamples({}, 0, 10).Count, 0u);
-}
-
-} // namespace
-
-namespace {
-
-TEST(ReduceToPixelColumns, KeepsTheFirstLowestHighestAndLastOfEveryColumn) {
-  // Two columns of width 1 from time 0: 0 <= t < 1 and 1 <= t < 2.
+TEST(FtCurve, TheVisibleRunThinnedToTheFirstLowestHighestAndLastPerColumn) {
   const std::vector<TPointSample> samples{{0.0, 5}, {0.2, 9}, {0.4, 1}, {0.6, 4},
                                           {0.8, 6}, {1.0, 3}, {1.5, 3}, {1.9, 3}};
+  const std::array<double, 4> runs[] = {// min, max, first, count
+                                        {0, 2, 0, 8}, {0.5, 1.2, 3, 3}, {1, 1, 5, 1},
+                                        {5, 9, 8, 0}, {-9, -1, 0, 0},   {1, 0.5, 5, 0}};
+  for (const auto &[min, max, first, count] : runs) {
+    const TSampleSpan span = VisibleSamples(samples, min, max);
+    EXPECT_EQ(std::vector<double>({double(span.First), double(span.Count)}),
+              std::vector<double>({first, count}))
+        << min << ".." << max;
+  }
   std::vector<TPointSample> out{{7, 7}};
   ReduceToPixelColumns(samples.data(), samples.size(), 0.0, 1.0, out);
   std::vector<double> times;
   for (const TPointSample &s : out)
     times.push_back(s.Time);
-  // Column 0: first 0, highest 0.2, lowest 0.4, last 0.8; column 1: a flat
-  // run keeps its first and last.
   EXPECT_EQ(times, (std::vector<double>{0.0, 0.2, 0.4, 0.8, 1.0, 1.9}));
-
-  // Columns of a quarter unit shifted by 0.1: every sample is alone or with
-  // one other, and nothing is lost.
   ReduceToPixelColumns(samples.data(), samples.size(), 0.1, 4.0, out);
-  EXPECT_EQ(out.size(), samples.size());
-  ReduceToPixelColumns(samples.data(), 0, 0.0, 1.0, out);
-  EXPECT_TRUE(out.empty());
+  EXPECT_EQ(out.size(), samples.size()) << "narrow columns: nothing to thin";
 }
 
 } // namespace
