@@ -9,6 +9,7 @@
 #include "views/Show1D.h"
 #include "views/Show2D.h"
 #include "views/Show3D.h"
+#include "views/ShowFt.h"
 #include "views/ShowInfo.h"
 
 #include <QCloseEvent>
@@ -179,6 +180,7 @@ TDataControlForm::~TDataControlForm() {
   CloseWindow(Form1D_, Settings.Graphics1D);
   CloseWindow(Form2D_, Settings.Graphics2D);
   CloseWindow(Form3D_, Settings.Graphics3D);
+  CloseWindow(FormFt_, Settings.GraphicsFt);
   CloseWindow(FormInfo_, Settings.WindowInfo);
   Data_.reset();
   Palette_.reset();
@@ -287,6 +289,7 @@ void TDataControlForm::ConnectControls() {
   connect(Show1DButton, &QPushButton::clicked, this, &TDataControlForm::Show1DButtonClick);
   connect(Show2DButton, &QPushButton::clicked, this, &TDataControlForm::Show2DButtonClick);
   connect(Show3DButton, &QPushButton::clicked, this, &TDataControlForm::Show3DButtonClick);
+  connect(ShowFtButton, &QPushButton::clicked, this, &TDataControlForm::ShowFtButtonClick);
   connect(ShowInfoButton, &QPushButton::clicked, this, &TDataControlForm::ShowInfoButtonClick);
   connect(PlayBitBtn, &QPushButton::clicked, this, &TDataControlForm::PlayBitBtnClick);
   connect(PauseBitBtn, &QPushButton::clicked, this, &TDataControlForm::PauseBitBtnClick);
@@ -438,8 +441,8 @@ double TDataControlForm::CurrentFrameTime() const {
 
 bool TDataControlForm::VisibleViewsReady(double shownTime) const {
   const double frameTime = CurrentFrameTime();
-  for (const TGraphicForm *form :
-       std::initializer_list<const TGraphicForm *>{Form1D_.get(), Form2D_.get(), Form3D_.get()}) {
+  for (const TGraphicForm *form : std::initializer_list<const TGraphicForm *>{
+           Form1D_.get(), Form2D_.get(), Form3D_.get(), FormFt_.get()}) {
     // A window that cannot paint now could never catch up: it takes no part.
     if (form && form->CanPaintNow() &&
         !IsViewReady(form->GetLastDrawnTime(), shownTime, frameTime, TimeTolerance))
@@ -529,6 +532,8 @@ void TDataControlForm::ApplyVariableScale() {
   Data_->RecolorCurrentFrame();
   if (Form1D_)
     Form1D_->UpdateVariableScale();
+  if (FormFt_)
+    FormFt_->UpdateVariableScale();
 }
 
 void TDataControlForm::VariableMinEditExit() {
@@ -560,6 +565,8 @@ void TDataControlForm::TimeMinEditExit() {
     CurrentTime_ = SnapTime(Data_->SeekFrame(TimeScaleMin_));
     ShowCurrentTime(CurrentTime_);
   }
+  if (FormFt_)
+    FormFt_->UpdateTimeScale();
 }
 
 void TDataControlForm::TimeMaxEditExit() {
@@ -573,6 +580,8 @@ void TDataControlForm::TimeMaxEditExit() {
     CurrentTime_ = SnapTime(Data_->SeekFrame(TimeScaleMax_));
     ShowCurrentTime(CurrentTime_);
   }
+  if (FormFt_)
+    FormFt_->UpdateTimeScale();
 }
 
 void TDataControlForm::TimeCurrentEditExit() {
@@ -672,11 +681,22 @@ void TDataControlForm::Show3DButtonClick() {
   activateWindow();
 }
 
+void TDataControlForm::ShowFtButtonClick() {
+  const bool created = !FormFt_;
+  OpenWindow(FormFt_, *this, "ShowFtForm", WindowNumber_, Settings.GraphicsFt);
+  if (created)
+    FormFt_->SetPoints(FtPoints);
+  activateWindow();
+}
+
 void TDataControlForm::AddSelectedPoint(const std::string &code, const std::string &name) {
   std::string error;
-  if (::AddSelectedPoint(FtPoints, code, name, error) == nullptr)
+  const TSelectedPointInfo *point = ::AddSelectedPoint(FtPoints, code, name, error);
+  if (point == nullptr)
     ShowMessageBox(this, windowTitle(), QString::fromStdString(error), QMessageBox::Critical,
                    QMessageBox::Ok);
+  else if (FormFt_)
+    FormFt_->AddPointMenuEntry(*point);
 }
 
 void TDataControlForm::ShowInfoButtonClick() {
@@ -713,8 +733,12 @@ void TDataControlForm::UpdateControls(int tag) {
 
 void TDataControlForm::PlayBitBtnClick() {
   UpdateControls(PlayBitBtn->property("Tag").toInt());
-  if (CurrentTime_ < 0.0)
+  if (CurrentTime_ < 0.0) {
     SeekScaleStart();
+    // Playback starts over: so do the F(t) curves.
+    if (FormFt_)
+      FormFt_->ClearHistory();
+  }
   Timer->start(TimerInterval(FramesDelay_));
 }
 

@@ -25,8 +25,9 @@ class TDataToColor;
 class TNeuronDataFile;
 class TOptions;
 class TShow1DForm;
-class TShow3DForm;
 class TShow2DForm;
+class TShow3DForm;
+class TShowFtForm;
 class TShowInfoForm;
 
 // The Control Window of one open data file: shows its ranges, holds the
@@ -57,8 +58,9 @@ public:
   TNeuronDataFile &Data() { return *Data_; }
   TDataToColor &Palette() { return *Palette_; }
   TShow1DForm *Form1D() const { return Form1D_.get(); }
-  TShow3DForm *Form3D() const { return Form3D_.get(); }
   TShow2DForm *Form2D() const { return Form2D_.get(); }
+  TShow3DForm *Form3D() const { return Form3D_.get(); }
+  TShowFtForm *FormFt() const { return FormFt_.get(); }
   TShowInfoForm *FormInfo() const { return FormInfo_.get(); }
 
   double VariableScaleMin() const { return VariableScaleMin_; }
@@ -137,8 +139,9 @@ private:
   void FramesDelayTrackBarChange(int position);
   void LoadPaletteBitBtnClick();
   void Show1DButtonClick();
-  void Show3DButtonClick();
   void Show2DButtonClick();
+  void Show3DButtonClick();
+  void ShowFtButtonClick();
   void ShowInfoButtonClick();
   void NeuronItemCheckListBoxClickCheck(QListWidgetItem *item);
   void PlayBitBtnClick();
@@ -157,8 +160,9 @@ private:
   std::unique_ptr<TDataToColor> Palette_;
   TSelectedPointList FtPoints;
   std::unique_ptr<TShow1DForm> Form1D_;
-  std::unique_ptr<TShow3DForm> Form3D_;
   std::unique_ptr<TShow2DForm> Form2D_;
+  std::unique_ptr<TShow3DForm> Form3D_;
+  std::unique_ptr<TShowFtForm> FormFt_;
   std::unique_ptr<TShowInfoForm> FormInfo_;
   QPointer<QDialog> AboutWindow;
   QPointer<QDialog> HelpWindow;

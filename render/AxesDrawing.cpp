@@ -4,7 +4,11 @@
 
 #include <qopengl.h>
 
+#include <algorithm>
+
 namespace {
+
+constexpr int AxisMargin = 30;
 
 void DrawAxis(const TAxisLine &axis, const std::vector<TAxisLine> &ticks,
               const std::vector<TAxisLabel> &labels, const TRgb &color, const TGlyphFont &font) {
@@ -22,6 +26,19 @@ void DrawAxis(const TAxisLine &axis, const std::vector<TAxisLine> &ticks,
 }
 
 } // namespace
+
+TMargins AxesMargins(const TDataWindow &window, const TGlyphFont &font) {
+  const int widest = std::max(font.TextWidth(GeneralNumberText(window.YMin)),
+                              font.TextWidth(GeneralNumberText(window.YMax)));
+  return {AxisMargin + widest, AxisMargin, AxisMargin, AxisMargin};
+}
+
+TAxesLayout LayoutAxes(const TAxesRequest &request, const TViewGeometry &geometry,
+                       const TGlyphFont &font) {
+  return LayoutAxes(
+      request, geometry, [&font](const std::string &text) { return font.TextWidth(text); },
+      font.TextHeight());
+}
 
 void DrawAxes(const TAxesLayout &layout, const TRgb &xColor, const TRgb &yColor, float lineWidth,
               const TGlyphFont &font) {

@@ -8,11 +8,13 @@
 
 class TNeuronDataFile;
 
-// One recorded value of an F(t) point.
+// One recorded value of an F(t) point. A point's samples are one array of
+// these, drawn as it is: x = time, y = value.
 struct TPointSample {
   double Time = 0.0;
   double Value = 0.0;
 };
+static_assert(sizeof(TPointSample) == 2 * sizeof(double), "samples are drawn as vertex pairs");
 
 // Where a point lies: item, section within the item, segment within the section.
 struct TPointCode {
@@ -30,7 +32,8 @@ struct TSelectedPointInfo {
   std::string Name;
   // Colour of the curve as 0xRRGGBB; black when added.
   std::uint32_t Color = 0;
-  // Recorded (time, value) pairs in recording order.
+  // Recorded (time, value) pairs in time order (see TFtSampler), one
+  // contiguous array.
   std::vector<TPointSample> Samples;
 };
 

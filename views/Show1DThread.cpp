@@ -3,14 +3,12 @@
 #include "data/NeuronDataFile.h"
 #include "render/GlyphFont.h"
 
-#include <algorithm>
 #include <mutex>
 #include <qopengl.h>
 
 namespace {
 
 constexpr int LabelFontSize = 10;
-constexpr int AxisMargin = 30;
 
 } // namespace
 
@@ -32,9 +30,7 @@ bool TOpenGLThread1D::AcceptRanges(const TDataWindow &window) const {
 }
 
 TMargins TOpenGLThread1D::ComputeMargins() const {
-  const int widest = std::max(Font.TextWidth(GeneralNumberText(Window.YMin)),
-                              Font.TextWidth(GeneralNumberText(Window.YMax)));
-  return {AxisMargin + widest, AxisMargin, AxisMargin, AxisMargin};
+  return AxesMargins(Window, Font);
 }
 
 void TOpenGLThread1D::ProjectionChanged() {
@@ -45,9 +41,7 @@ TAxesLayout TOpenGLThread1D::LayOutAxes() const {
   TAxesRequest request;
   request.Window = Window;
   request.XTickStart = 0.0;
-  return LayoutAxes(
-      request, Geometry, [this](const std::string &text) { return Font.TextWidth(text); },
-      Font.TextHeight());
+  return LayoutAxes(request, Geometry, Font);
 }
 
 void TOpenGLThread1D::DrawLayers() {
