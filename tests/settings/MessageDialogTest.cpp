@@ -1,7 +1,15 @@
 #include "settings/MessageDialog.h"
+#include "settings/RecordMovieDialog.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -59,4 +67,88 @@ TEST(MessageDialog, ScopedHandlersNestAndTheRealBoxComesBack) {
   });
   EXPECT_EQ(ShowMessageBox(nullptr, "Real", "real box", QMessageBox::Warning), QMessageBox::Ok);
   EXPECT_EQ(shownText, "real box");
+}
+
+TEST(MessageDialog, FileFolderAndRecordHandlersAnswerTheirDialogs) {
+  QStringList asked;
+  TScopedSaveFileHandler save(
+      [&](QWidget *, const QString &caption, const QString &suggested, const QString &filters) {
+        asked << caption + "|" + suggested + "|" + filters;
+        return std::optional<QString>("/tmp/a.png");
+      });
+  TScopedFolderDialogHandler folder([&](QWidget *, const QString &caption, const QString &initial) {
+    asked << caption + "|" + initial;
+    return std::optional<QString>();
+  });
+  TScopedRecordMovieHandler record([&](QWidget *, const TMovieRequest &initial) {
+    asked << initial.MoviePath;
+    TMovieRequest request = initial;
+    request.FramesPerSecond = 10;
+    return std::optional<TMovieRequest>(request);
+  });
+  EXPECT_EQ(ShowSaveFileDialog(nullptr, "Save image", "/d/x.png", "PNG image (*.png)"),
+            "/tmp/a.png");
+  EXPECT_EQ(ShowFolderDialog(nullptr, "Folder", "/d"), std::nullopt);
+  TMovieRequest initial;
+  initial.MoviePath = "/d/x.mp4";
+  EXPECT_EQ(ShowRecordMovieDialog(nullptr, initial)->FramesPerSecond, 10);
+  EXPECT_EQ(asked, QStringList({"Save image|/d/x.png|PNG image (*.png)", "Folder|/d", "/d/x.mp4"}));
+}
+
+// The real record dialog, driven through its controls.
+TEST(RecordMovieDialog, OffersWhatTheEncoderAllowsAndGivesTheChoice) {
+  struct TCase {
+    bool Mp4Offered;
+    TMovieFormat Asked;
+    TMovieFormat Given;
+  };
+  for (const TCase &c : {TCase{true, TMovieFormat::Mp4, TMovieFormat::Mp4},
+                         TCase{true, TMovieFormat::PngSequence, TMovieFormat::PngSequence},
+                         TCase{false, TMovieFormat::Mp4, TMovieFormat::PngSequence}}) {
+    TMovieRequest initial;
+    initial.Mp4Offered = c.Mp4Offered;
+    initial.Format = c.Asked;
+    initial.MoviePath = "/d/cell - 1D.mp4";
+    initial.ImageFolder = "/d/cell - 1D";
+    TRecordMovieDialog dialog(initial);
+    dialog.show();
+    EXPECT_EQ(dialog.findChild<QRadioButton *>("Mp4RadioButton")->isEnabled(), c.Mp4Offered);
+    EXPECT_EQ(dialog.findChild<QLabel *>("EncoderNoteLabel")->isVisible(), !c.Mp4Offered);
+    const TMovieRequest request = dialog.Request();
+    EXPECT_EQ(request.Format, c.Given);
+    EXPECT_EQ(request.MoviePath, initial.MoviePath);
+    EXPECT_EQ(request.ImageFolder, initial.ImageFolder);
+    EXPECT_EQ(request.FramesPerSecond, 25);
+  }
+}
+
+TEST(RecordMovieDialog, BrowsesThroughTheSeamsAndNeedsAPath) {
+  TMovieRequest initial;
+  initial.MoviePath = "/d/x.mp4";
+  TRecordMovieDialog dialog(initial);
+  dialog.show();
+  TScopedSaveFileHandler save(
+      [](QWidget *, const QString &, const QString &suggested, const QString &filters) {
+        EXPECT_EQ(suggested, "/d/x.mp4");
+        EXPECT_EQ(filters, "MP4 video (*.mp4)");
+        return std::optional<QString>("/e/y.mp4");
+      });
+  TScopedFolderDialogHandler folder([](QWidget *, const QString &, const QString &) {
+    return std::optional<QString>("/e/frames");
+  });
+  QTest::mouseClick(dialog.findChild<QPushButton *>("MovieBrowseButton"), Qt::LeftButton);
+  dialog.findChild<QRadioButton *>("PngRadioButton")->click();
+  QTest::mouseClick(dialog.findChild<QPushButton *>("FolderBrowseButton"), Qt::LeftButton);
+  auto *fps = dialog.findChild<QSpinBox *>("FramesPerSecondSpinBox");
+  fps->setValue(12);
+  const TMovieRequest request = dialog.Request();
+  EXPECT_EQ(request.Format, TMovieFormat::PngSequence);
+  EXPECT_EQ(request.MoviePath, "/e/y.mp4");
+  EXPECT_EQ(request.ImageFolder, "/e/frames");
+  EXPECT_EQ(request.FramesPerSecond, 12);
+
+  auto *ok = dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
+  EXPECT_TRUE(ok->isEnabled());
+  dialog.findChild<QLineEdit *>("ImageFolderEdit")->clear();
+  EXPECT_FALSE(ok->isEnabled());
 }
