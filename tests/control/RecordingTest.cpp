@@ -1,0 +1,295 @@
+#include "MovieProbe.h"
+#include "SampleDataFile.h"
+
+#include "control/DataControl.h"
+#include "render/FrameRecorder.h"
+#include "render/OpenGLDisplayPanel.h"
+#include "render/OpenGLViewThread.h"
+#include "settings/MessageDialog.h"
+#include "settings/Options.h"
+#include "views/Show1D.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+
+// PATH without ffmpeg while it lives.
+class TScopedEmptyPath {
+public:
+  TScopedEmptyPath() : Saved(qgetenv("PATH")) { qputenv("PATH", Empty.path().toLocal8Bit()); }
+  ~TScopedEmptyPath() { qputenv("PATH", Saved); }
+
+private:
+  QTemporaryDir Empty;
+  QByteArray Saved;
+};
+
+// A Control Window playing 50 frames (0 to 24.5 every 0.5) with its 1D
+// window shown, and the dialogs answered.
+class RecordingTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    TOptions::ReleaseInstance();
+    TOptions::Instance().ControlPanel.FramesDelay = 0;
+    ASSERT_TRUE(Dir.isValid());
+    const QString path = Dir.filePath("run.dat");
+    ASSERT_TRUE(WriteSampleDataFile(path.toStdString(), FrameTimes(0.0, 0.5, 24.5)));
+    Form = std::make_unique<TDataControlForm>();
+    Form->OpenFile(path);
+    Form->show();
+    QObject::connect(Form->findChild<QLineEdit *>("TimeCurrentEdit"), &QLineEdit::textChanged,
+                     [this](const QString &t) { Shown << t; });
+    Press("Show1DButton");
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&View()));
+    // A paint of the toolkit's own may come before the first pass fits the projection.
+    ASSERT_TRUE(QTest::qWaitFor([this] { return View().RenderThread()->GetPassCount() >= 2; }));
+    ASSERT_EQ(View().GetLastDrawnTime(), 0.0);
+  }
+  void TearDown() override {
+    Form.reset();
+    TOptions::ReleaseInstance();
+  }
+
+  TShow1DForm &View() { return *Form->Form1D(); }
+  QImage Picture() { return View().DisplayPanel()->grabFramebuffer(); }
+  void Press(const char *name) {
+    QTest::mouseClick(Form->findChild<QPushButton *>(name), Qt::LeftButton);
+  }
+  // Plays until playback stops by itself and a recording has ended with it.
+  void PlayToTheEnd() {
+    Press("PlayBitBtn");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !Form->IsPlaying(); }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !View().IsRecording(); }));
+  }
+
+  // Opens the view's context menu as a right click does; gives the texts of
+  // its visible items ("-" for a separator).
+  QStringList OpenMenu() {
+    const QPoint position(20, 20);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, position,
+                            View().DisplayPanel()->mapToGlobal(position));
+    QApplication::sendEvent(View().DisplayPanel(), &event);
+    QStringList texts;
+    for (QAction *item : View().PopupMenu().actions())
+      if (item->isVisible())
+        texts << (item->isSeparator() ? "-" : item->text());
+    return texts;
+  }
+  // Chooses a menu item by name, the menu opened first.
+  void Choose(const char *item) {
+    OpenMenu();
+    QAction *action = View().findChild<QAction *>(item);
+    ASSERT_NE(action, nullptr) << item;
+    ASSERT_TRUE(action->isVisible() && action->isEnabled()) << item;
+    View().PopupMenu().hide();
+    action->trigger();
+  }
+  void Record(const TMovieRequest &request) {
+    TScopedRecordMovieHandler answer([&](QWidget *, const TMovieRequest &initial) {
+      Initial = initial;
+      return std::optional<TMovieRequest>(request);
+    });
+    Choose("RecordMovieMenuItem");
+  }
+  TMovieRequest Images(const QString &folder) const {
+    TMovieRequest request;
+    request.Format = TMovieFormat::PngSequence;
+    request.ImageFolder = Dir.filePath(folder);
+    return request;
+  }
+  TMovieRequest Movie(const QString &file) const {
+    TMovieRequest request;
+    request.MoviePath = Dir.filePath(file);
+    return request;
+  }
+  QStringList Files(const QString &folder) const {
+    return QDir(Dir.filePath(folder)).entryList(QDir::Files, QDir::Name);
+  }
+  QImage Image(const QString &folder, int n) const {
+    return QImage(TFrameRecorder::SequenceFileName(Dir.filePath(folder), BaseName(), n));
+  }
+  QString Caption() const { return QString::fromStdString(TOptions::Instance().Graphics1D.Title); }
+  QString BaseName() const { return "run - " + Caption(); }
+
+  QTemporaryDir Dir;
+  std::unique_ptr<TDataControlForm> Form;
+  QStringList Shown;
+  TMovieRequest Initial;
+  QStringList Boxes;
+  TScopedMessageBoxHandler Handler{[this](QWidget *, const QString &caption, const QString &text,
+                                          QMessageBox::Icon, QMessageBox::StandardButtons) {
+    Boxes << caption + ": " + text;
+    return QMessageBox::Ok;
+  }};
+};
+
+TEST_F(RecordingTest, TheMenuEndsWithImageAndMovieItemsAfterTheViewsOwn) {
+  View().PopupMenu().addAction("Own item");
+  EXPECT_EQ(OpenMenu(), QStringList({"Own item", "-", "Save image...", "Record movie..."}));
+  View().PopupMenu().hide();
+  // Items a view adds later still come first.
+  View().PopupMenu().addAction("Later item");
+  Record(Images("frames"));
+  EXPECT_EQ(OpenMenu(),
+            QStringList({"Own item", "Later item", "-", "Save image...", "Stop recording"}));
+  EXPECT_EQ(View().windowTitle(), Caption() + " (recording)");
+  Choose("StopRecordingMenuItem");
+  EXPECT_FALSE(View().IsRecording());
+  EXPECT_EQ(View().windowTitle(), Caption());
+  {
+    TScopedEmptyPath noEncoder;
+    EXPECT_EQ(OpenMenu(),
+              QStringList({"Own item", "Later item", "-", "Save image...", "Record movie...",
+                           "Movies as PNG images only: no ffmpeg on the PATH"}));
+    View().PopupMenu().hide();
+  }
+  EXPECT_TRUE(Boxes.isEmpty());
+}
+
+TEST_F(RecordingTest, ASavedImageHoldsTheViewsPixels) {
+  struct TCase {
+    QString Answer, Written;
+    double Tolerance;
+  };
+  for (const TCase &c :
+       {TCase{"a.png", "a.png", 0.0}, TCase{"b", "b.png", 0.0}, TCase{"c.jpg", "c.jpg", 3.0}}) {
+    QString suggested;
+    TScopedSaveFileHandler answer(
+        [&](QWidget *, const QString &, const QString &path, const QString &) {
+          suggested = path;
+          return std::optional<QString>(Dir.filePath(c.Answer));
+        });
+    Choose("SaveImageMenuItem");
+    EXPECT_EQ(suggested, Dir.filePath(BaseName() + ".png"));
+    const QImage saved(Dir.filePath(c.Written));
+    ASSERT_FALSE(saved.isNull()) << c.Written.toStdString();
+    const QImage view = Picture();
+    EXPECT_EQ(saved.size(), View().DisplayPanel()->size());
+    if (c.Tolerance == 0.0)
+      EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32),
+                view.convertToFormat(QImage::Format_RGB32));
+    else
+      EXPECT_LT(MeanDifference(saved, view), c.Tolerance);
+  }
+  // A folder that cannot be written says so.
+  TScopedSaveFileHandler answer([&](QWidget *, const QString &, const QString &, const QString &) {
+    return std::optional<QString>(Dir.filePath("none/x.png"));
+  });
+  Choose("SaveImageMenuItem");
+  ASSERT_TRUE(QTest::qWaitFor([this] { return !Boxes.isEmpty(); }));
+  EXPECT_TRUE(Boxes.constFirst().startsWith(Caption() + ": Could not write "))
+      << Boxes.constFirst().toStdString();
+}
+
+TEST_F(RecordingTest, APlaybackGivesAMovieOfEveryFrameOnce) {
+  const QImage first = Picture();
+  Record(Movie("run.mp4"));
+  EXPECT_EQ(Initial.MoviePath, Dir.filePath(BaseName() + ".mp4"));
+  EXPECT_EQ(Initial.ImageFolder, Dir.filePath(BaseName()));
+  EXPECT_EQ(Initial.FramesPerSecond, 25);
+  EXPECT_EQ(Initial.Format, TMovieFormat::Mp4);
+  EXPECT_TRUE(Initial.Mp4Offered);
+  PlayToTheEnd();
+  // The end of playback ends the recording.
+  EXPECT_FALSE(View().IsRecording());
+  EXPECT_EQ(View().windowTitle(), Caption());
+  const QImage last = Picture();
+  const QString path = Dir.filePath("run.mp4");
+  const TMovieInfo info = ProbeMovie(path);
+  EXPECT_EQ(info.Frames, 50);
+  EXPECT_EQ(QSize(info.Width, info.Height), TFrameRecorder::EvenSize(first.size()));
+  EXPECT_LT(MeanDifference(MovieFrame(path, 0).copy(QRect(QPoint(), first.size())), first), 4.0);
+  EXPECT_LT(MeanDifference(MovieFrame(path, 49).copy(QRect(QPoint(), last.size())), last), 4.0);
+  // The first and last frames differ, so the comparisons above tell them apart.
+  EXPECT_GT(MeanDifference(first, last), 0.5);
+  EXPECT_TRUE(Boxes.isEmpty());
+}
+
+TEST_F(RecordingTest, APlaybackGivesNumberedImagesOfEveryFrame) {
+  const QImage first = Picture().convertToFormat(QImage::Format_RGB32);
+  Record(Images("frames"));
+  PlayToTheEnd();
+  const QStringList files = Files("frames");
+  ASSERT_EQ(files.size(), 50);
+  EXPECT_EQ(files.constFirst(), BaseName() + "_00001.png");
+  EXPECT_EQ(Image("frames", 1).convertToFormat(QImage::Format_RGB32), first);
+  EXPECT_EQ(Image("frames", 50).convertToFormat(QImage::Format_RGB32),
+            Picture().convertToFormat(QImage::Format_RGB32));
+}
+
+TEST_F(RecordingTest, PauseAndStepsContinueARecordingAndStopEndsIt) {
+  Record(Images("a"));
+  Press("PlayBitBtn");
+  ASSERT_TRUE(QTest::qWaitFor([this] { return View().Recorder()->FrameCount() >= 10; }));
+  Press("PauseBitBtn");
+  Press("StepForwardBitBtn");
+  Press("StepBackBitBtn");
+  ASSERT_TRUE(QTest::qWaitFor([this] { return View().GetLastDrawnTime() == Form->CurrentTime(); }));
+  // The frame at the start, then one per time shown, the step back too.
+  EXPECT_EQ(View().Recorder()->FrameCount(), 1 + Shown.size());
+  Press("StopBitBtn");
+  ASSERT_TRUE(QTest::qWaitFor([this] { return !View().IsRecording(); }));
+  const qsizetype recorded = Files("a").size();
+  EXPECT_EQ(recorded, 1 + Shown.size());
+  PlayToTheEnd();
+  EXPECT_EQ(Files("a").size(), recorded);
+
+  // Recorded from the stopped state, the movie starts at the start of playback,
+  // not with the last frame left on screen.
+  Record(Images("b"));
+  Press("PlayBitBtn");
+  ASSERT_TRUE(QTest::qWaitFor([this] { return View().Recorder()->FrameCount() >= 1; }));
+  Press("PauseBitBtn");
+  EXPECT_EQ(Image("b", 1), Image("a", 1));
+  // Closing the window ends a recording too.
+  View().close();
+  EXPECT_FALSE(View().IsRecording());
+  EXPECT_TRUE(Boxes.isEmpty());
+}
+
+TEST_F(RecordingTest, AKilledEncoderStopsTheRecordingWithAMessageAndLeavesAPlayableMovie) {
+  Record(Movie("killed.mp4"));
+  Press("PlayBitBtn");
+  ASSERT_TRUE(QTest::qWaitFor([this] { return View().Recorder()->FrameCount() >= 10; }));
+  Press("PauseBitBtn");
+  QTest::qWait(500);
+  ::kill(static_cast<pid_t>(View().Recorder()->EncoderProcessId()), SIGKILL);
+  ASSERT_TRUE(QTest::qWaitFor([this] { return !Boxes.isEmpty(); }));
+  EXPECT_TRUE(Boxes.constFirst().startsWith(Caption() + ": The movie encoder stopped"))
+      << Boxes.constFirst().toStdString();
+  EXPECT_FALSE(View().IsRecording());
+  EXPECT_EQ(View().windowTitle(), Caption());
+  // Playback goes on without it.
+  PlayToTheEnd();
+  EXPECT_GT(ProbeMovie(Dir.filePath("killed.mp4")).Frames, 0);
+}
+
+TEST_F(RecordingTest, WithoutFfmpegOnlyImagesAreOffered) {
+  TScopedEmptyPath noEncoder;
+  Record(Images("steps"));
+  EXPECT_FALSE(Initial.Mp4Offered);
+  EXPECT_EQ(Initial.Format, TMovieFormat::PngSequence);
+  for (int i = 0; i < 3; ++i) {
+    Press("StepForwardBitBtn");
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return View().GetLastDrawnTime() == Form->CurrentTime(); }));
+  }
+  Choose("StopRecordingMenuItem");
+  EXPECT_EQ(Files("steps").size(), 4);
+  EXPECT_TRUE(Boxes.isEmpty());
+}
+
+} // namespace
