@@ -26,17 +26,6 @@
 
 namespace {
 
-// PATH without ffmpeg while it lives.
-class TScopedEmptyPath {
-public:
-  TScopedEmptyPath() : Saved(qgetenv("PATH")) { qputenv("PATH", Empty.path().toLocal8Bit()); }
-  ~TScopedEmptyPath() { qputenv("PATH", Saved); }
-
-private:
-  QTemporaryDir Empty;
-  QByteArray Saved;
-};
-
 // A Control Window playing 50 frames (0 to 24.5 every 0.5) with its 1D
 // window shown, and the dialogs answered.
 class RecordingTest : public ::testing::Test {
@@ -194,40 +183,34 @@ TEST_F(RecordingTest, ASavedImageHoldsTheViewsPixels) {
       << Boxes.constFirst().toStdString();
 }
 
-TEST_F(RecordingTest, APlaybackGivesAMovieOfEveryFrameOnce) {
-  const QImage first = Picture();
+TEST_F(RecordingTest, APlaybackGivesOneFrameForEveryFrameItBrings) {
+  const QImage first = Picture().convertToFormat(QImage::Format_RGB32);
   Record(Movie("run.mp4"));
   EXPECT_EQ(Initial.MoviePath, Dir.filePath(BaseName() + ".mp4"));
   EXPECT_EQ(Initial.ImageFolder, Dir.filePath(BaseName()));
   EXPECT_EQ(Initial.FramesPerSecond, 25);
-  EXPECT_EQ(Initial.Format, TMovieFormat::Mp4);
-  EXPECT_TRUE(Initial.Mp4Offered);
+  EXPECT_TRUE(Initial.Mp4Offered && Initial.Format == TMovieFormat::Mp4);
   PlayToTheEnd();
-  // The end of playback ends the recording.
-  EXPECT_FALSE(View().IsRecording());
   EXPECT_EQ(View().windowTitle(), Caption());
-  const QImage last = Picture();
+  const QImage last = Picture().convertToFormat(QImage::Format_RGB32);
+  ASSERT_GT(MeanDifference(first, last), 0.5);
   const QString path = Dir.filePath("run.mp4");
   const TMovieInfo info = ProbeMovie(path);
   EXPECT_EQ(info.Frames, 50);
   EXPECT_EQ(QSize(info.Width, info.Height), TFrameRecorder::EvenSize(first.size()));
-  EXPECT_LT(MeanDifference(MovieFrame(path, 0).copy(QRect(QPoint(), first.size())), first), 4.0);
-  EXPECT_LT(MeanDifference(MovieFrame(path, 49).copy(QRect(QPoint(), last.size())), last), 4.0);
-  // The first and last frames differ, so the comparisons above tell them apart.
-  EXPECT_GT(MeanDifference(first, last), 0.5);
-  EXPECT_TRUE(Boxes.isEmpty());
-}
+  EXPECT_LT(MeanDifference(MovieFrame(path, 0).copy(first.rect()), first), 4.0);
+  EXPECT_LT(MeanDifference(MovieFrame(path, 49).copy(last.rect()), last), 4.0);
 
-TEST_F(RecordingTest, APlaybackGivesNumberedImagesOfEveryFrame) {
-  const QImage first = Picture().convertToFormat(QImage::Format_RGB32);
+  // Recorded from the stopped state, the images begin where playback begins,
+  // not with the last frame left on screen.
   Record(Images("frames"));
   PlayToTheEnd();
   const QStringList files = Files("frames");
   ASSERT_EQ(files.size(), 50);
   EXPECT_EQ(files.constFirst(), BaseName() + "_00001.png");
   EXPECT_EQ(Image("frames", 1).convertToFormat(QImage::Format_RGB32), first);
-  EXPECT_EQ(Image("frames", 50).convertToFormat(QImage::Format_RGB32),
-            Picture().convertToFormat(QImage::Format_RGB32));
+  EXPECT_EQ(Image("frames", 50).convertToFormat(QImage::Format_RGB32), last);
+  EXPECT_TRUE(Boxes.isEmpty());
 }
 
 TEST_F(RecordingTest, PauseAndStepsContinueARecordingAndStopEndsIt) {
@@ -237,24 +220,15 @@ TEST_F(RecordingTest, PauseAndStepsContinueARecordingAndStopEndsIt) {
   Press("PauseBitBtn");
   Press("StepForwardBitBtn");
   Press("StepBackBitBtn");
-  ASSERT_TRUE(QTest::qWaitFor([this] { return View().GetLastDrawnTime() == Form->CurrentTime(); }));
-  // The frame at the start, then one per time shown, the step back too.
-  EXPECT_EQ(View().Recorder()->FrameCount(), 1 + Shown.size());
   Press("StopBitBtn");
   ASSERT_TRUE(QTest::qWaitFor([this] { return !View().IsRecording(); }));
+  // The frame at the start, then one per time shown, the step back's too.
   const qsizetype recorded = Files("a").size();
   EXPECT_EQ(recorded, 1 + Shown.size());
   PlayToTheEnd();
   EXPECT_EQ(Files("a").size(), recorded);
-
-  // Recorded from the stopped state, the movie starts at the start of playback,
-  // not with the last frame left on screen.
-  Record(Images("b"));
-  Press("PlayBitBtn");
-  ASSERT_TRUE(QTest::qWaitFor([this] { return View().Recorder()->FrameCount() >= 1; }));
-  Press("PauseBitBtn");
-  EXPECT_EQ(Image("b", 1), Image("a", 1));
   // Closing the window ends a recording too.
+  Record(Images("b"));
   View().close();
   EXPECT_FALSE(View().IsRecording());
   EXPECT_TRUE(Boxes.isEmpty());

@@ -16,6 +16,14 @@ QByteArray Run(const QString &program, const QStringList &arguments) {
 
 } // namespace
 
+TScopedEmptyPath::TScopedEmptyPath() : Saved(qgetenv("PATH")) {
+  qputenv("PATH", Empty.path().toLocal8Bit());
+}
+
+TScopedEmptyPath::~TScopedEmptyPath() {
+  qputenv("PATH", Saved);
+}
+
 TMovieInfo ProbeMovie(const QString &path) {
   const QList<QByteArray> fields =
       Run("ffprobe", {"-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",

@@ -1,7 +1,22 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <QTemporaryDir>
+
+// PATH without ffmpeg while it lives.
+class TScopedEmptyPath {
+public:
+  TScopedEmptyPath();
+  ~TScopedEmptyPath();
+  TScopedEmptyPath(const TScopedEmptyPath &) = delete;
+  TScopedEmptyPath &operator=(const TScopedEmptyPath &) = delete;
+
+private:
+  QTemporaryDir Empty;
+  QByteArray Saved;
+};
 
 // What ffprobe reads from a movie, counting the frames by decoding them;
 // Frames is -1 when the file does not play.

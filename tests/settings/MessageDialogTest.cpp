@@ -95,60 +95,50 @@ TEST(MessageDialog, FileFolderAndRecordHandlersAnswerTheirDialogs) {
   EXPECT_EQ(asked, QStringList({"Save image|/d/x.png|PNG image (*.png)", "Folder|/d", "/d/x.mp4"}));
 }
 
-// The real record dialog, driven through its controls.
+// The real record dialog, driven through its controls and its Browse buttons.
 TEST(RecordMovieDialog, OffersWhatTheEncoderAllowsAndGivesTheChoice) {
+  TScopedSaveFileHandler save(
+      [](QWidget *, const QString &, const QString &suggested, const QString &filters) {
+        EXPECT_EQ(filters, "MP4 video (*.mp4)");
+        return std::optional<QString>(suggested + ".b");
+      });
+  TScopedFolderDialogHandler folder([](QWidget *, const QString &, const QString &initial) {
+    return std::optional<QString>(initial + ".b");
+  });
   struct TCase {
     bool Mp4Offered;
-    TMovieFormat Asked;
-    TMovieFormat Given;
+    TMovieFormat Asked, Given;
+    const char *Browse;
+    QString Movie, Folder;
   };
-  for (const TCase &c : {TCase{true, TMovieFormat::Mp4, TMovieFormat::Mp4},
-                         TCase{true, TMovieFormat::PngSequence, TMovieFormat::PngSequence},
-                         TCase{false, TMovieFormat::Mp4, TMovieFormat::PngSequence}}) {
+  for (const TCase &c : {TCase{true, TMovieFormat::Mp4, TMovieFormat::Mp4, "MovieBrowseButton",
+                               "/d/x.mp4.b", "/d/x"},
+                         TCase{true, TMovieFormat::PngSequence, TMovieFormat::PngSequence,
+                               "FolderBrowseButton", "/d/x.mp4", "/d/x.b"},
+                         TCase{false, TMovieFormat::Mp4, TMovieFormat::PngSequence,
+                               "FolderBrowseButton", "/d/x.mp4", "/d/x.b"}}) {
     TMovieRequest initial;
     initial.Mp4Offered = c.Mp4Offered;
     initial.Format = c.Asked;
-    initial.MoviePath = "/d/cell - 1D.mp4";
-    initial.ImageFolder = "/d/cell - 1D";
+    initial.MoviePath = "/d/x.mp4";
+    initial.ImageFolder = "/d/x";
     TRecordMovieDialog dialog(initial);
     dialog.show();
     EXPECT_EQ(dialog.findChild<QRadioButton *>("Mp4RadioButton")->isEnabled(), c.Mp4Offered);
     EXPECT_EQ(dialog.findChild<QLabel *>("EncoderNoteLabel")->isVisible(), !c.Mp4Offered);
+    QTest::mouseClick(dialog.findChild<QPushButton *>(c.Browse), Qt::LeftButton);
+    dialog.findChild<QSpinBox *>("FramesPerSecondSpinBox")->setValue(12);
     const TMovieRequest request = dialog.Request();
     EXPECT_EQ(request.Format, c.Given);
-    EXPECT_EQ(request.MoviePath, initial.MoviePath);
-    EXPECT_EQ(request.ImageFolder, initial.ImageFolder);
-    EXPECT_EQ(request.FramesPerSecond, 25);
+    EXPECT_EQ(request.MoviePath, c.Movie);
+    EXPECT_EQ(request.ImageFolder, c.Folder);
+    EXPECT_EQ(request.FramesPerSecond, 12);
+    // No path, no recording.
+    auto *ok = dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
+    EXPECT_TRUE(ok->isEnabled());
+    dialog
+        .findChild<QLineEdit *>(c.Given == TMovieFormat::Mp4 ? "MovieFileEdit" : "ImageFolderEdit")
+        ->clear();
+    EXPECT_FALSE(ok->isEnabled());
   }
-}
-
-TEST(RecordMovieDialog, BrowsesThroughTheSeamsAndNeedsAPath) {
-  TMovieRequest initial;
-  initial.MoviePath = "/d/x.mp4";
-  TRecordMovieDialog dialog(initial);
-  dialog.show();
-  TScopedSaveFileHandler save(
-      [](QWidget *, const QString &, const QString &suggested, const QString &filters) {
-        EXPECT_EQ(suggested, "/d/x.mp4");
-        EXPECT_EQ(filters, "MP4 video (*.mp4)");
-        return std::optional<QString>("/e/y.mp4");
-      });
-  TScopedFolderDialogHandler folder([](QWidget *, const QString &, const QString &) {
-    return std::optional<QString>("/e/frames");
-  });
-  QTest::mouseClick(dialog.findChild<QPushButton *>("MovieBrowseButton"), Qt::LeftButton);
-  dialog.findChild<QRadioButton *>("PngRadioButton")->click();
-  QTest::mouseClick(dialog.findChild<QPushButton *>("FolderBrowseButton"), Qt::LeftButton);
-  auto *fps = dialog.findChild<QSpinBox *>("FramesPerSecondSpinBox");
-  fps->setValue(12);
-  const TMovieRequest request = dialog.Request();
-  EXPECT_EQ(request.Format, TMovieFormat::PngSequence);
-  EXPECT_EQ(request.MoviePath, "/e/y.mp4");
-  EXPECT_EQ(request.ImageFolder, "/e/frames");
-  EXPECT_EQ(request.FramesPerSecond, 12);
-
-  auto *ok = dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
-  EXPECT_TRUE(ok->isEnabled());
-  dialog.findChild<QLineEdit *>("ImageFolderEdit")->clear();
-  EXPECT_FALSE(ok->isEnabled());
 }
