@@ -23,26 +23,6 @@ TMovieRequest Images(const QString &folder) {
   return request;
 }
 
-TEST(FrameRecorder, PadsToEvenSizesForTheEncoder) {
-  struct TCase {
-    QSize Size, Even;
-    QString Input, Pad;
-  };
-  for (const TCase &c :
-       {TCase{{800, 600}, {800, 600}, "800x600", "pad=800:600:0:0:color=0xffffff"},
-        TCase{{401, 300}, {402, 300}, "401x300", "pad=402:300:0:0:color=0xffffff"},
-        TCase{{161, 121}, {162, 122}, "161x121", "pad=162:122:0:0:color=0xffffff"}}) {
-    EXPECT_EQ(TFrameRecorder::EvenSize(c.Size), c.Even);
-    const QStringList arguments =
-        TFrameRecorder::EncoderArguments(c.Size, "bgra", 25, Qt::white, "/d/x.mp4");
-    EXPECT_EQ(arguments[arguments.indexOf("-s") + 1], c.Input);
-    EXPECT_EQ(arguments[arguments.indexOf("-vf") + 1], c.Pad);
-    EXPECT_EQ(arguments[arguments.indexOf("-r") + 1], "25");
-    EXPECT_EQ(arguments[arguments.indexOf("-pix_fmt") + 1], "bgra");
-    EXPECT_EQ(arguments.constLast(), "/d/x.mp4");
-  }
-}
-
 TEST(FrameRecorder, FitsAFrameOfAnotherSizeIntoTheMovie) {
   QImage wide(200, 100, QImage::Format_RGB32);
   wide.fill(Qt::red);

@@ -69,32 +69,6 @@ TEST(MessageDialog, ScopedHandlersNestAndTheRealBoxComesBack) {
   EXPECT_EQ(shownText, "real box");
 }
 
-TEST(MessageDialog, FileFolderAndRecordHandlersAnswerTheirDialogs) {
-  QStringList asked;
-  TScopedSaveFileHandler save(
-      [&](QWidget *, const QString &caption, const QString &suggested, const QString &filters) {
-        asked << caption + "|" + suggested + "|" + filters;
-        return std::optional<QString>("/tmp/a.png");
-      });
-  TScopedFolderDialogHandler folder([&](QWidget *, const QString &caption, const QString &initial) {
-    asked << caption + "|" + initial;
-    return std::optional<QString>();
-  });
-  TScopedRecordMovieHandler record([&](QWidget *, const TMovieRequest &initial) {
-    asked << initial.MoviePath;
-    TMovieRequest request = initial;
-    request.FramesPerSecond = 10;
-    return std::optional<TMovieRequest>(request);
-  });
-  EXPECT_EQ(ShowSaveFileDialog(nullptr, "Save image", "/d/x.png", "PNG image (*.png)"),
-            "/tmp/a.png");
-  EXPECT_EQ(ShowFolderDialog(nullptr, "Folder", "/d"), std::nullopt);
-  TMovieRequest initial;
-  initial.MoviePath = "/d/x.mp4";
-  EXPECT_EQ(ShowRecordMovieDialog(nullptr, initial)->FramesPerSecond, 10);
-  EXPECT_EQ(asked, QStringList({"Save image|/d/x.png|PNG image (*.png)", "Folder|/d", "/d/x.mp4"}));
-}
-
 // The real record dialog, driven through its controls and its Browse buttons.
 TEST(RecordMovieDialog, OffersWhatTheEncoderAllowsAndGivesTheChoice) {
   TScopedSaveFileHandler save(
