@@ -167,7 +167,9 @@ QString TFrameRecorder::EncoderMessage() {
       QString::fromLocal8Bit(Encoder.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
   if (!lines.isEmpty())
     return lines.constLast().trimmed();
-  if (Encoder.exitStatus() == QProcess::CrashExit || Encoder.error() != QProcess::UnknownError)
+  if (Encoder.exitStatus() == QProcess::CrashExit)
+    return "ffmpeg ended abnormally.";
+  if (Encoder.error() != QProcess::UnknownError)
     return Encoder.errorString();
   return QString("it ended with code %1").arg(Encoder.exitCode());
 }
@@ -177,6 +179,10 @@ bool TFrameRecorder::Fail(const QString &text) {
     return false;
   Failed_ = true;
   ErrorText = text;
+  if (Frames > 0)
+    ErrorText += "\n" + (Movie.Format == TMovieFormat::Mp4
+                             ? QString("The movie up to here is in %1.").arg(Movie.MoviePath)
+                             : QString("The images up to here are in %1.").arg(Movie.ImageFolder));
   if (Encoder.state() != QProcess::NotRunning) {
     Finishing = true;
     Encoder.kill();

@@ -245,8 +245,10 @@ TEST_F(RecordingTest, AKilledEncoderStopsTheRecordingWithAMessageAndLeavesAPlaya
   QTest::qWait(500);
   ::kill(static_cast<pid_t>(View().Recorder()->EncoderProcessId()), SIGKILL);
   ASSERT_TRUE(QTest::qWaitFor([this] { return !Boxes.isEmpty(); }));
-  EXPECT_TRUE(Boxes.constFirst().startsWith(Caption() + ": The movie encoder stopped"))
-      << Boxes.constFirst().toStdString();
+  EXPECT_EQ(Boxes.constFirst(), Caption() +
+                                    ": The movie encoder stopped: ffmpeg ended abnormally.\n"
+                                    "The movie up to here is in " +
+                                    Dir.filePath("killed.mp4") + ".");
   EXPECT_FALSE(View().IsRecording());
   EXPECT_EQ(View().windowTitle(), Caption());
   // Playback goes on without it.
