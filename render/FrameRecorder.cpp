@@ -1,8 +1,10 @@
 #include "render/FrameRecorder.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QImageWriter>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 namespace {
@@ -62,6 +64,18 @@ QStringList TFrameRecorder::EncoderArguments(const QSize &size, const QString &p
 
 QString TFrameRecorder::SequenceFileName(const QString &folder, const QString &baseName, int n) {
   return QDir(folder).filePath(QString("%1_%2.png").arg(baseName).arg(n, 5, 10, QChar('0')));
+}
+
+QStringList TFrameRecorder::ExistingOutput(const TMovieRequest &request, const QString &baseName) {
+  if (request.Format == TMovieFormat::Mp4)
+    return QFileInfo::exists(request.MoviePath) ? QStringList{request.MoviePath} : QStringList{};
+  const QDir folder(request.ImageFolder);
+  const QRegularExpression numbered(QRegularExpression::escape(baseName) + R"(_\d{5,}\.png)");
+  QStringList files;
+  for (const QString &name : folder.entryList({baseName + "_*.png"}, QDir::Files, QDir::Name))
+    if (numbered.match(name).capturedLength() == name.size())
+      files << folder.filePath(name);
+  return files;
 }
 
 QImage TFrameRecorder::FitFrame(const QImage &image, const QSize &size, const QColor &background) {

@@ -44,6 +44,9 @@ public:
   static QSize EvenSize(const QSize &size);
   // The n-th image (from 1) of a sequence: folder/baseName_00001.png.
   static QString SequenceFileName(const QString &folder, const QString &baseName, int n);
+  // The files that a recording of request would replace: the movie file, or
+  // the numbered images of baseName in the folder.
+  static QStringList ExistingOutput(const TMovieRequest &request, const QString &baseName);
   // image as a frame of size: itself when it has that size, else scaled to fit
   // and centred on background.
   static QImage FitFrame(const QImage &image, const QSize &size, const QColor &background);

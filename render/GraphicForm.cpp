@@ -10,6 +10,7 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QKeyEvent>
@@ -225,6 +226,23 @@ void TGraphicForm::RecordMovieMenuItemClick() {
     return;
   if (request->Format == TMovieFormat::Mp4 && QFileInfo(request->MoviePath).suffix().isEmpty())
     request->MoviePath += ".mp4";
+  const QString baseName = QFileInfo(SuggestedPath()).fileName();
+  const QStringList existing = TFrameRecorder::ExistingOutput(*request, baseName);
+  if (!existing.isEmpty()) {
+    const QString text =
+        request->Format == TMovieFormat::Mp4
+            ? QString("%1 already exists.\nReplace it?").arg(request->MoviePath)
+            : QString("%1 already holds %2 images named %3_00001.png and on.\nReplace them?")
+                  .arg(request->ImageFolder)
+                  .arg(existing.size())
+                  .arg(baseName);
+    if (ShowMessageBox(this, Caption(), text, QMessageBox::Question,
+                       QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+      return;
+    // An old image numbered beyond the new ones must not join their sequence.
+    for (const QString &file : existing)
+      QFile::remove(file);
+  }
   StartRecording(*request);
 }
 
@@ -311,6 +329,16 @@ void TGraphicForm::closeEvent(QCloseEvent *event) {
   StopRecording();
   if (Thread)
     Thread->Suspend();
+}
+
+void TGraphicForm::changeEvent(QEvent *event) {
+  QWidget::changeEvent(event);
+  // A minimised window is not painted: it would miss the frames playback brings.
+  if (event->type() == QEvent::WindowStateChange && isMinimized() && IsRecording()) {
+    const QString caption = Caption();
+    StopRecording();
+    ReportLater(caption, "The recording stopped: a minimised window draws no frames.");
+  }
 }
 
 void TGraphicForm::keyPressEvent(QKeyEvent *event) {

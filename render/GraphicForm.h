@@ -38,8 +38,8 @@ class TOpenGLViewThread;
 // rendering thread's pass, each frame whose time is new, so every frame that
 // playback or a step brings is in the movie once; while it records, the window
 // reports as drawn only the frames the recording has taken, so playback waits
-// for the encoder. Playback coming to a stop, "Stop recording" and closing the
-// window end a recording.
+// for the encoder. Playback coming to a stop, "Stop recording", closing the
+// window and minimising it end a recording.
 class TGraphicForm : public QWidget {
   Q_OBJECT
 
@@ -118,6 +118,7 @@ protected:
 
   void showEvent(QShowEvent *event) override;
   void closeEvent(QCloseEvent *event) override;
+  void changeEvent(QEvent *event) override;
   void keyPressEvent(QKeyEvent *event) override;
   bool eventFilter(QObject *watched, QEvent *event) override;
 

@@ -230,11 +230,55 @@ TEST_F(RecordingTest, PauseAndStepsContinueARecordingAndStopEndsIt) {
   EXPECT_EQ(recorded, 1 + Shown.size());
   PlayToTheEnd();
   EXPECT_EQ(Files("a").size(), recorded);
-  // Closing the window ends a recording too.
+  // Minimising the window ends a recording, which could not go on, and says so.
   Record(Images("b"));
+  View().setWindowState(Qt::WindowMinimized);
+  EXPECT_FALSE(View().IsRecording());
+  ASSERT_TRUE(QTest::qWaitFor([this] { return !Boxes.isEmpty(); }));
+  EXPECT_EQ(Boxes, QStringList(Caption() +
+                               ": The recording stopped: a minimised window draws no frames."));
+  // Closing it ends one silently.
+  View().setWindowState(Qt::WindowNoState);
+  Record(Images("c"));
   View().close();
   EXPECT_FALSE(View().IsRecording());
-  EXPECT_TRUE(Boxes.isEmpty());
+  QTest::qWait(50);
+  EXPECT_EQ(Boxes.size(), 1);
+}
+
+TEST_F(RecordingTest, RecordingOverEarlierOutputAsksFirst) {
+  QDir().mkpath(Dir.filePath("frames"));
+  for (const char *name : {"_00001.png", "_00002.png", "_00100.png", "_x.png"})
+    QFile(Dir.filePath("frames/" + BaseName() + name)).open(QIODevice::WriteOnly);
+  QFile(Dir.filePath("old.mp4")).open(QIODevice::WriteOnly);
+  struct TCase {
+    TMovieRequest Request;
+    QMessageBox::StandardButton Answer;
+    bool Records;
+    QString Asked;
+  };
+  for (const TCase &c : {TCase{Movie("old.mp4"), QMessageBox::No, false,
+                               Dir.filePath("old.mp4") + " already exists.\nReplace it?"},
+                         TCase{Images("frames"), QMessageBox::No, false,
+                               Dir.filePath("frames") + " already holds 3 images named " +
+                                   BaseName() + "_00001.png and on.\nReplace them?"},
+                         TCase{Images("frames"), QMessageBox::Yes, true, "the same"}}) {
+    QStringList asked;
+    TScopedMessageBoxHandler answer([&](QWidget *, const QString &, const QString &text,
+                                        QMessageBox::Icon, QMessageBox::StandardButtons) {
+      asked << text;
+      return c.Answer;
+    });
+    Record(c.Request);
+    ASSERT_EQ(asked.size(), 1);
+    if (c.Answer == QMessageBox::No) {
+      EXPECT_EQ(asked.constFirst(), c.Asked);
+    }
+    EXPECT_EQ(View().IsRecording(), c.Records);
+  }
+  View().StopRecording();
+  // The new images alone, and what was not an image of the sequence.
+  EXPECT_EQ(Files("frames"), QStringList({BaseName() + "_00001.png", BaseName() + "_x.png"}));
 }
 
 TEST_F(RecordingTest, AKilledEncoderStopsTheRecordingWithAMessageAndLeavesAPlayableMovie) {
