@@ -63,17 +63,20 @@ QStringList TFrameRecorder::EncoderArguments(const QSize &size, const QString &p
 }
 
 QString TFrameRecorder::SequenceFileName(const QString &folder, const QString &baseName, int n) {
-  return QDir(folder).filePath(QString("%1_%2.png").arg(baseName).arg(n, 5, 10, QChar('0')));
+  // One pass of arg: a % in the name must not take the number.
+  return QDir(folder).filePath(
+      QString("%1_%2.png").arg(baseName, QString("%1").arg(n, 5, 10, QChar('0'))));
 }
 
 QStringList TFrameRecorder::ExistingOutput(const TMovieRequest &request, const QString &baseName) {
   if (request.Format == TMovieFormat::Mp4)
     return QFileInfo::exists(request.MoviePath) ? QStringList{request.MoviePath} : QStringList{};
   const QDir folder(request.ImageFolder);
-  const QRegularExpression numbered(QRegularExpression::escape(baseName) + R"(_\d{5,}\.png)");
+  const QRegularExpression numbered(QRegularExpression::anchoredPattern(
+      QRegularExpression::escape(baseName) + R"(_\d{5,}\.png)"));
   QStringList files;
-  for (const QString &name : folder.entryList({baseName + "_*.png"}, QDir::Files, QDir::Name))
-    if (numbered.match(name).capturedLength() == name.size())
+  for (const QString &name : folder.entryList({"*.png"}, QDir::Files, QDir::Name))
+    if (numbered.match(name).hasMatch())
       files << folder.filePath(name);
   return files;
 }

@@ -233,9 +233,7 @@ void TGraphicForm::RecordMovieMenuItemClick() {
         request->Format == TMovieFormat::Mp4
             ? QString("%1 already exists.\nReplace it?").arg(request->MoviePath)
             : QString("%1 already holds %2 images named %3_00001.png and on.\nReplace them?")
-                  .arg(request->ImageFolder)
-                  .arg(existing.size())
-                  .arg(baseName);
+                  .arg(request->ImageFolder, QString::number(existing.size()), baseName);
     if (ShowMessageBox(this, Caption(), text, QMessageBox::Question,
                        QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
       return;
