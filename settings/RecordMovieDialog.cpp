@@ -18,6 +18,8 @@ TRecordMovieDialog::TRecordMovieDialog(const TMovieRequest &initial, QWidget *pa
   Mp4RadioButton->setObjectName("Mp4RadioButton");
   MovieFileEdit = new QLineEdit(initial.MoviePath, this);
   MovieFileEdit->setObjectName("MovieFileEdit");
+  // Room for a whole path in the usual case.
+  MovieFileEdit->setMinimumWidth(380);
   MovieBrowseButton = new QPushButton("Browse...", this);
   MovieBrowseButton->setObjectName("MovieBrowseButton");
   layout->addWidget(Mp4RadioButton, 0, 0);
@@ -28,6 +30,7 @@ TRecordMovieDialog::TRecordMovieDialog(const TMovieRequest &initial, QWidget *pa
   PngRadioButton->setObjectName("PngRadioButton");
   ImageFolderEdit = new QLineEdit(initial.ImageFolder, this);
   ImageFolderEdit->setObjectName("ImageFolderEdit");
+  ImageFolderEdit->setMinimumWidth(380);
   FolderBrowseButton = new QPushButton("Browse...", this);
   FolderBrowseButton->setObjectName("FolderBrowseButton");
   layout->addWidget(PngRadioButton, 1, 0);
