@@ -441,14 +441,27 @@ double TDataControlForm::CurrentFrameTime() const {
 
 bool TDataControlForm::VisibleViewsReady(double shownTime) const {
   const double frameTime = CurrentFrameTime();
-  for (const TGraphicForm *form : std::initializer_list<const TGraphicForm *>{
-           Form1D_.get(), Form2D_.get(), Form3D_.get(), FormFt_.get()}) {
+  for (const TGraphicForm *form : GraphicForms()) {
     // A window that cannot paint now could never catch up: it takes no part.
     if (form && form->CanPaintNow() &&
         !IsViewReady(form->GetLastDrawnTime(), shownTime, frameTime, TimeTolerance))
       return false;
   }
   return true;
+}
+
+std::vector<TGraphicForm *> TDataControlForm::GraphicForms() const {
+  return {Form1D_.get(), Form2D_.get(), Form3D_.get(), FormFt_.get()};
+}
+
+void TDataControlForm::StopPlayback(int tag) {
+  Timer->stop();
+  CurrentTime_ = -1.0;
+  UpdateControls(tag);
+  // Recordings of playback end with it.
+  for (TGraphicForm *form : GraphicForms())
+    if (form)
+      form->PlaybackStopped();
 }
 
 int TDataControlForm::SkipArgument() const {
@@ -748,9 +761,7 @@ void TDataControlForm::PauseBitBtnClick() {
 }
 
 void TDataControlForm::StopBitBtnClick() {
-  Timer->stop();
-  CurrentTime_ = -1.0;
-  UpdateControls(StopBitBtn->property("Tag").toInt());
+  StopPlayback(StopBitBtn->property("Tag").toInt());
 }
 
 void TDataControlForm::TimerTimer() {
@@ -759,21 +770,17 @@ void TDataControlForm::TimerTimer() {
     return;
   CurrentTime_ = SnapTime(shown);
   if (CurrentTime_ >= TimeScaleMax_) {
-    Timer->stop();
-    CurrentTime_ = -1.0;
-    UpdateControls(0);
+    StopPlayback(0);
     return;
   }
   // A view still drawing holds the frame: try again at the next tick.
   if (!VisibleViewsReady(CurrentTime_))
     return;
   CurrentTime_ = Data_->StepForward(SkipArgument());
-  if (CurrentTime_ > -1.0) {
+  if (CurrentTime_ > -1.0)
     ShowCurrentTime(CurrentTime_);
-  } else {
-    Timer->stop();
-    UpdateControls(0);
-  }
+  else
+    StopPlayback(0);
 }
 
 void TDataControlForm::SeekScaleStart() {

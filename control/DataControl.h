@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -22,6 +23,7 @@ class QSlider;
 class QSpinBox;
 class QTimer;
 class TDataToColor;
+class TGraphicForm;
 class TNeuronDataFile;
 class TOptions;
 class TShow1DForm;
@@ -114,6 +116,10 @@ private:
   // Whether every visible graphic window has drawn the frame shown as
   // shownTime.
   bool VisibleViewsReady(double shownTime) const;
+  // The graphic windows of the file (null where not opened).
+  std::vector<TGraphicForm *> GraphicForms() const;
+  // Timer off, stopped state, controls by tag; tells the graphic windows.
+  void StopPlayback(int tag);
   int SkipArgument() const;
   // Moves the data to the start of the time scale and shows its time (nothing
   // shown without a model).

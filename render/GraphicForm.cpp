@@ -1,16 +1,45 @@
 #include "render/GraphicForm.h"
 
+#include "data/NeuronDataFile.h"
+#include "render/FrameRecorder.h"
 #include "render/OpenGLDisplayPanel.h"
 #include "render/OpenGLViewThread.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageWriter>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QRegularExpression>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
+
+namespace {
+
+const QString RecordingMark = " (recording)";
+
+// Shows a failure of saving or recording after the current event: never from
+// inside a drawing step, and never from a window being destroyed.
+void ReportLater(const QString &caption, const QString &text) {
+  QTimer::singleShot(0, QCoreApplication::instance(), [caption, text] {
+    ShowMessageBox(nullptr, caption, text, QMessageBox::Critical, QMessageBox::Ok);
+  });
+}
+
+QAction *MenuItem(QObject *parent, const char *name, const QString &text) {
+  auto *item = new QAction(text, parent);
+  item->setObjectName(name);
+  return item;
+}
+
+} // namespace
 
 TGraphicForm::TGraphicForm(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint) {
@@ -18,6 +47,18 @@ TGraphicForm::TGraphicForm(QWidget *parent)
   setAttribute(Qt::WA_QuitOnClose, false);
   ContextMenu = new QMenu(this);
   ContextMenu->setObjectName("PopupMenu");
+  RecordingSeparator = MenuItem(this, "RecordingSeparator", QString());
+  RecordingSeparator->setSeparator(true);
+  SaveImageMenuItem = MenuItem(this, "SaveImageMenuItem", "Save image...");
+  RecordMovieMenuItem = MenuItem(this, "RecordMovieMenuItem", "Record movie...");
+  StopRecordingMenuItem = MenuItem(this, "StopRecordingMenuItem", "Stop recording");
+  NoEncoderMenuItem =
+      MenuItem(this, "NoEncoderMenuItem", "Movies as PNG images only: no ffmpeg on the PATH");
+  NoEncoderMenuItem->setEnabled(false);
+  connect(ContextMenu, &QMenu::aboutToShow, this, &TGraphicForm::PopupMenuAboutToShow);
+  connect(SaveImageMenuItem, &QAction::triggered, this, &TGraphicForm::SaveImageMenuItemClick);
+  connect(RecordMovieMenuItem, &QAction::triggered, this, &TGraphicForm::RecordMovieMenuItemClick);
+  connect(StopRecordingMenuItem, &QAction::triggered, this, &TGraphicForm::StopRecording);
   auto *layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   const TContextFailure failure = TOpenGLDisplayPanel::ProbeContext();
@@ -41,6 +82,7 @@ TGraphicForm::TGraphicForm(QWidget *parent)
 }
 
 TGraphicForm::~TGraphicForm() {
+  StopRecording();
   StopRenderThread();
 }
 
@@ -49,6 +91,9 @@ QWidget *TGraphicForm::ClientArea() const {
 }
 
 double TGraphicForm::GetLastDrawnTime() const {
+  // A frame counts once it is in the movie, so playback waits for the recorder.
+  if (Recorder_ && !Recorder_->HasFailed())
+    return Recorder_->LastFrameTime();
   return Thread ? Thread->GetLastDrawnTime() : -1.0;
 }
 
@@ -124,8 +169,159 @@ void TGraphicForm::PopupMenuPopup(const QPoint &) {}
 void TGraphicForm::OpenGLDisplayPanelContextPopup(const QPoint &position) {
   ContextMenuPosition = position;
   PopupMenuPopup(position);
-  if (!ContextMenu->isEmpty())
-    ContextMenu->popup(OpenGLDisplayPanel->mapToGlobal(position));
+  ContextMenu->popup(OpenGLDisplayPanel->mapToGlobal(position));
+}
+
+void TGraphicForm::PopupMenuAboutToShow() {
+  const QList<QAction *> items{RecordingSeparator, SaveImageMenuItem, RecordMovieMenuItem,
+                               StopRecordingMenuItem, NoEncoderMenuItem};
+  for (QAction *item : items)
+    ContextMenu->removeAction(item);
+  RecordingSeparator->setVisible(!ContextMenu->actions().isEmpty());
+  SaveImageMenuItem->setEnabled(OpenGLDisplayPanel->isValid());
+  RecordMovieMenuItem->setEnabled(OpenGLDisplayPanel->isValid());
+  RecordMovieMenuItem->setVisible(!IsRecording());
+  StopRecordingMenuItem->setVisible(IsRecording());
+  NoEncoderMenuItem->setVisible(!IsRecording() && TFrameRecorder::FindEncoder().isEmpty());
+  ContextMenu->addActions(items);
+}
+
+QString TGraphicForm::Caption() const {
+  QString caption = windowTitle();
+  if (IsRecording() && caption.endsWith(RecordingMark))
+    caption.chop(RecordingMark.size());
+  return caption;
+}
+
+QString TGraphicForm::SuggestedPath() const {
+  QString name = Caption();
+  QDir folder = QDir::home();
+  const TNeuronDataFile *data = Thread ? Thread->GetData() : nullptr;
+  if (data != nullptr && !data->GetFileName().empty()) {
+    const QFileInfo file(QString::fromStdString(data->GetFileName()));
+    folder = file.absoluteDir();
+    name = file.completeBaseName() + " - " + name;
+  }
+  // A caption may hold characters that no file name can.
+  name.replace(QRegularExpression(R"([/\\:*?"<>|])"), "_");
+  return folder.filePath(name);
+}
+
+void TGraphicForm::SaveImageMenuItemClick() {
+  // What the view shows now, not after the dialog.
+  const QImage image = OpenGLDisplayPanel->grabFramebuffer();
+  const std::optional<QString> chosen = ShowSaveFileDialog(
+      this, "Save image", SuggestedPath() + ".png", "PNG image (*.png);;JPEG image (*.jpg *.jpeg)");
+  if (!chosen)
+    return;
+  QString path = *chosen;
+  if (QFileInfo(path).suffix().isEmpty())
+    path += ".png";
+  QImageWriter writer(path);
+  writer.setQuality(95);
+  if (!writer.write(image))
+    ReportLater(Caption(), QString("Could not write %1: %2").arg(path, writer.errorString()));
+}
+
+void TGraphicForm::RecordMovieMenuItemClick() {
+  TMovieRequest initial;
+  initial.Mp4Offered = !TFrameRecorder::FindEncoder().isEmpty();
+  initial.Format = initial.Mp4Offered ? TMovieFormat::Mp4 : TMovieFormat::PngSequence;
+  initial.MoviePath = SuggestedPath() + ".mp4";
+  initial.ImageFolder = SuggestedPath();
+  std::optional<TMovieRequest> request = ShowRecordMovieDialog(this, initial);
+  if (!request)
+    return;
+  if (request->Format == TMovieFormat::Mp4 && QFileInfo(request->MoviePath).suffix().isEmpty())
+    request->MoviePath += ".mp4";
+  const QString baseName = QFileInfo(SuggestedPath()).fileName();
+  const QStringList existing = TFrameRecorder::ExistingOutput(*request, baseName);
+  if (!existing.isEmpty()) {
+    const QString text =
+        request->Format == TMovieFormat::Mp4
+            ? QString("%1 already exists.\nReplace it?").arg(request->MoviePath)
+            : QString("%1 already holds %2 images named %3_00001.png and on.\nReplace them?")
+                  .arg(request->ImageFolder, QString::number(existing.size()), baseName);
+    if (ShowMessageBox(this, Caption(), text, QMessageBox::Question,
+                       QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+      return;
+    // An old image numbered beyond the new ones must not join their sequence.
+    for (const QString &file : existing)
+      QFile::remove(file);
+  }
+  StartRecording(*request);
+}
+
+void TGraphicForm::StartRecording(const TMovieRequest &request) {
+  StopRecording();
+  const QString caption = Caption();
+  Recorder_ = std::make_unique<TFrameRecorder>(request, QFileInfo(SuggestedPath()).fileName(),
+                                               PanelColor());
+  // Queued: a failure is found while the recorder writes, which must not delete it.
+  connect(Recorder_.get(), &TFrameRecorder::Failed, this, &TGraphicForm::RecorderFailed,
+          Qt::QueuedConnection);
+  setWindowTitle(caption + RecordingMark);
+  const double time = Thread ? Thread->GetLastDrawnTime() : -1.0;
+  if (!ShownFrameStale && time >= 0.0 && OpenGLDisplayPanel->isVisible())
+    Recorder_->AddFrame(OpenGLDisplayPanel->grabFramebuffer(), time);
+}
+
+void TGraphicForm::StopRecording() {
+  if (!Recorder_)
+    return;
+  const QString caption = Caption();
+  const std::unique_ptr<TFrameRecorder> recorder = std::move(Recorder_);
+  RecordUntil.reset();
+  setWindowTitle(caption);
+  const bool failedBefore = recorder->HasFailed();
+  if (!recorder->Finish() && !failedBefore)
+    ReportLater(caption, recorder->Error());
+}
+
+void TGraphicForm::RecorderFailed() {
+  // Only a failure of the recording still running: a finished one was reported.
+  if (!Recorder_ || !Recorder_->HasFailed())
+    return;
+  const QString text = Recorder_->Error();
+  StopRecording();
+  ReportLater(Caption(), text);
+}
+
+void TGraphicForm::FrameDrawn() {
+  const double time = Thread ? Thread->GetLastDrawnTime() : -1.0;
+  if (ShownFrameStale && time != StaleFrameTime)
+    ShownFrameStale = false;
+  if (!Recorder_ || Recorder_->HasFailed() || !Recorder_->IsNewFrame(time) ||
+      !OpenGLDisplayPanel->isVisible())
+    return;
+  if (!RecordUntil || time == *RecordUntil)
+    Recorder_->AddFrame(OpenGLDisplayPanel->grabFramebuffer(), time);
+  if (RecordUntil)
+    StopRecording();
+}
+
+void TGraphicForm::PlaybackStopped() {
+  const double current = CurrentFrameTime();
+  ShownFrameStale = true;
+  StaleFrameTime = current;
+  if (!Recorder_)
+    return;
+  // Playback stops at the end of the time scale before the views have drawn
+  // the last frame it brought: the recording ends once that frame is in it.
+  if (Recorder_->HasFailed() || current < 0.0 || !Recorder_->IsNewFrame(current) ||
+      !OpenGLDisplayPanel->isVisible())
+    StopRecording();
+  else
+    RecordUntil = current;
+}
+
+double TGraphicForm::CurrentFrameTime() const {
+  const TNeuronDataFile *data = Thread ? Thread->GetData() : nullptr;
+  if (data == nullptr || data->GetFileName().empty())
+    return -1.0;
+  std::lock_guard lock(data->GetFrameLock());
+  const double *frame = data->GetCurrentFrame();
+  return frame != nullptr ? frame[0] : -1.0;
 }
 
 void TGraphicForm::showEvent(QShowEvent *event) {
@@ -136,8 +332,19 @@ void TGraphicForm::showEvent(QShowEvent *event) {
 
 void TGraphicForm::closeEvent(QCloseEvent *event) {
   event->accept();
+  StopRecording();
   if (Thread)
     Thread->Suspend();
+}
+
+void TGraphicForm::changeEvent(QEvent *event) {
+  QWidget::changeEvent(event);
+  // A minimised window is not painted: it would miss the frames playback brings.
+  if (event->type() == QEvent::WindowStateChange && isMinimized() && IsRecording()) {
+    const QString caption = Caption();
+    StopRecording();
+    ReportLater(caption, "The recording stopped: a minimised window draws no frames.");
+  }
 }
 
 void TGraphicForm::keyPressEvent(QKeyEvent *event) {

@@ -1,15 +1,20 @@
 #pragma once
 
+#include "settings/MessageDialog.h"
+
 #include <QPoint>
 #include <QWidget>
 
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 
+class QAction;
 class QKeyEvent;
 class QMenu;
 class QMouseEvent;
+class TFrameRecorder;
 class TOpenGLDisplayPanel;
 class TOpenGLViewThread;
 
@@ -26,6 +31,15 @@ class TOpenGLViewThread;
 // (the thread's last Synchronize requests among them) until the thread reports
 // that it has released its context. The destructor does the same if it was not
 // done, so a window can be deleted at any time on the GUI thread.
+//
+// Every graphic window saves images of what it shows and records movies of
+// playback: its context menu ends with "Save image...", "Record movie..." and
+// "Stop recording", after the view's own items. A recording takes, within the
+// rendering thread's pass, each frame whose time is new, so every frame that
+// playback or a step brings is in the movie once; while it records, the window
+// reports as drawn only the frames the recording has taken, so playback waits
+// for the encoder. Playback coming to a stop, "Stop recording", closing the
+// window and minimising it end a recording.
 class TGraphicForm : public QWidget {
   Q_OBJECT
 
@@ -60,6 +74,26 @@ public:
   // Where the context menu was last asked for, in panel coordinates.
   QPoint PopupPosition() const { return ContextMenuPosition; }
 
+  // Called by the rendering thread's pass on the GUI thread, right after the
+  // frame drawing: a recording takes the frame if its time is new.
+  void FrameDrawn();
+  // Called when playback stops: ends a recording once the current frame is in
+  // it. The frame on screen is the last one played, so a recording started
+  // now does not begin with it.
+  void PlaybackStopped();
+
+  // Records from now on; the frame on screen is the first one unless playback
+  // has stopped since it was drawn. A failure is reported in a message box
+  // after the current event.
+  void StartRecording(const TMovieRequest &request);
+  // Ends the recording and writes the end of the movie; nothing when none.
+  void StopRecording();
+  bool IsRecording() const { return Recorder_ != nullptr; }
+  const TFrameRecorder *Recorder() const { return Recorder_.get(); }
+  // Where images and movies are suggested to go, without an extension: the
+  // data file's folder and name with the window's caption ("cell - 1D Graphic").
+  QString SuggestedPath() const;
+
   // Guards the thread-finished flag and the hand-over of parameters to the
   // thread.
   std::mutex &WindowLock() { return Lock; }
@@ -89,12 +123,22 @@ protected:
 
   void showEvent(QShowEvent *event) override;
   void closeEvent(QCloseEvent *event) override;
+  void changeEvent(QEvent *event) override;
   void keyPressEvent(QKeyEvent *event) override;
   bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
   void OpenGLDisplayPanelResize();
   void OpenGLDisplayPanelContextPopup(const QPoint &position);
+  // Puts the image and movie items at the end of the context menu.
+  void PopupMenuAboutToShow();
+  void SaveImageMenuItemClick();
+  void RecordMovieMenuItemClick();
+  void RecorderFailed();
+  // The time of the data's current frame; -1.0 without data.
+  double CurrentFrameTime() const;
+  // The caption without the recording mark.
+  QString Caption() const;
 
   TOpenGLDisplayPanel *OpenGLDisplayPanel = nullptr;
   // Set when there is no context: the panel, kept out of the window, and the
@@ -103,6 +147,18 @@ private:
   QWidget *PlainArea = nullptr;
   QMenu *ContextMenu = nullptr;
   QPoint ContextMenuPosition;
+  QAction *RecordingSeparator = nullptr;
+  QAction *SaveImageMenuItem = nullptr;
+  QAction *RecordMovieMenuItem = nullptr;
+  QAction *StopRecordingMenuItem = nullptr;
+  QAction *NoEncoderMenuItem = nullptr;
+  std::unique_ptr<TFrameRecorder> Recorder_;
+  // Set when playback stopped before the current frame was recorded: the
+  // recording ends after it.
+  std::optional<double> RecordUntil;
+  // Set when playback stopped, until a frame of another time is drawn.
+  bool ShownFrameStale = false;
+  double StaleFrameTime = -1.0;
   std::unique_ptr<TOpenGLViewThread> Thread;
   std::atomic<bool> ProjectionNeeded{true};
   std::mutex Lock;

@@ -56,7 +56,10 @@ void TOpenGLViewThread::Execute() {
         break;
       if (Owner.TakeProjectionNeeded())
         Synchronize([this] { ProjectionSetup(); });
-      Synchronize([this] { DrawFrame(); });
+      Synchronize([this] {
+        DrawFrame();
+        Owner.FrameDrawn();
+      });
       ++Passes;
       SleepFor(std::chrono::milliseconds(SleepPeriod));
     }

@@ -39,6 +39,7 @@ public:
   void SetRanges(double xMin, double xMax, double yMin, double yMax);
   // The data drawn from (not owned); null draws no data layer.
   void SetData(const TNeuronDataFile *data) { Data = data; }
+  const TNeuronDataFile *GetData() const { return Data; }
 
   // Tells the thread that what the view shows changed for a reason it cannot
   // see itself (options, items, points, the view's transformation): the next

@@ -1,7 +1,12 @@
 #include "settings/MessageDialog.h"
 
+#include "settings/RecordMovieDialog.h"
+
 #include <QColorDialog>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
+#include <QRegularExpression>
 
 #include <utility>
 
@@ -60,4 +65,58 @@ std::optional<QColor> ShowColorDialog(QWidget *parent, const QColor &initial) {
 
 TColorDialogHandler SetColorDialogHandler(TColorDialogHandler handler) {
   return std::exchange(InstalledHandler<TColorDialogHandler>(), std::move(handler));
+}
+
+std::optional<QString> ShowSaveFileDialog(QWidget *parent, const QString &caption,
+                                          const QString &suggested, const QString &filters) {
+  const TSaveFileHandler handler = InstalledHandler<TSaveFileHandler>();
+  if (handler)
+    return handler(parent, caption, suggested, filters);
+  QFileDialog dialog(parent, caption, suggested, filters);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.selectFile(QFileInfo(suggested).fileName());
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return std::nullopt;
+  QString path = dialog.selectedFiles().constFirst();
+  if (QFileInfo(path).suffix().isEmpty()) {
+    // "PNG image (*.png)" gives ".png".
+    const QRegularExpressionMatch match =
+        QRegularExpression(R"(\*(\.\w+))").match(dialog.selectedNameFilter());
+    if (match.hasMatch())
+      path += match.captured(1);
+  }
+  return path;
+}
+
+TSaveFileHandler SetSaveFileHandler(TSaveFileHandler handler) {
+  return std::exchange(InstalledHandler<TSaveFileHandler>(), std::move(handler));
+}
+
+std::optional<QString> ShowFolderDialog(QWidget *parent, const QString &caption,
+                                        const QString &initial) {
+  const TFolderDialogHandler handler = InstalledHandler<TFolderDialogHandler>();
+  if (handler)
+    return handler(parent, caption, initial);
+  const QString folder = QFileDialog::getExistingDirectory(parent, caption, initial);
+  if (folder.isEmpty())
+    return std::nullopt;
+  return folder;
+}
+
+TFolderDialogHandler SetFolderDialogHandler(TFolderDialogHandler handler) {
+  return std::exchange(InstalledHandler<TFolderDialogHandler>(), std::move(handler));
+}
+
+std::optional<TMovieRequest> ShowRecordMovieDialog(QWidget *parent, const TMovieRequest &initial) {
+  const TRecordMovieHandler handler = InstalledHandler<TRecordMovieHandler>();
+  if (handler)
+    return handler(parent, initial);
+  TRecordMovieDialog dialog(initial, parent);
+  if (dialog.exec() != QDialog::Accepted)
+    return std::nullopt;
+  return dialog.Request();
+}
+
+TRecordMovieHandler SetRecordMovieHandler(TRecordMovieHandler handler) {
+  return std::exchange(InstalledHandler<TRecordMovieHandler>(), std::move(handler));
 }

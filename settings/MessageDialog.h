@@ -42,6 +42,44 @@ using TColorDialogHandler =
 std::optional<QColor> ShowColorDialog(QWidget *parent, const QColor &initial);
 TColorDialogHandler SetColorDialogHandler(TColorDialogHandler handler);
 
+// The standard save dialog, opened in the folder of suggested with its name
+// preset; filters as for QFileDialog ("PNG image (*.png);;JPEG image (*.jpg)"),
+// the first one selected. A name typed without an extension gets the selected
+// filter's. Gives the path chosen, nothing when cancelled.
+using TSaveFileHandler = std::function<std::optional<QString>(
+    QWidget *parent, const QString &caption, const QString &suggested, const QString &filters)>;
+std::optional<QString> ShowSaveFileDialog(QWidget *parent, const QString &caption,
+                                          const QString &suggested, const QString &filters);
+TSaveFileHandler SetSaveFileHandler(TSaveFileHandler handler);
+
+// The standard folder dialog opened at initial. Gives the folder chosen,
+// nothing when cancelled.
+using TFolderDialogHandler = std::function<std::optional<QString>(
+    QWidget *parent, const QString &caption, const QString &initial)>;
+std::optional<QString> ShowFolderDialog(QWidget *parent, const QString &caption,
+                                        const QString &initial);
+TFolderDialogHandler SetFolderDialogHandler(TFolderDialogHandler handler);
+
+// What a recording writes: a movie file or a folder of numbered images.
+enum class TMovieFormat { Mp4, PngSequence };
+
+struct TMovieRequest {
+  TMovieFormat Format = TMovieFormat::Mp4;
+  // The movie file (Mp4) and the folder of the images (PngSequence).
+  QString MoviePath;
+  QString ImageFolder;
+  int FramesPerSecond = 25;
+  // False when no encoder is at hand: only the images can be chosen.
+  bool Mp4Offered = true;
+};
+
+// The record dialog, preset to initial. Gives the recording chosen (never Mp4
+// when initial does not offer it), nothing when cancelled.
+using TRecordMovieHandler =
+    std::function<std::optional<TMovieRequest>(QWidget *parent, const TMovieRequest &initial)>;
+std::optional<TMovieRequest> ShowRecordMovieDialog(QWidget *parent, const TMovieRequest &initial);
+TRecordMovieHandler SetRecordMovieHandler(TRecordMovieHandler handler);
+
 // Installs a handler for the lifetime of the object and restores the previous
 // one afterwards.
 template <class THandler, THandler (*Install)(THandler)> class TScopedDialogHandler {
@@ -58,3 +96,7 @@ private:
 using TScopedMessageBoxHandler = TScopedDialogHandler<TMessageBoxHandler, SetMessageBoxHandler>;
 using TScopedInputQueryHandler = TScopedDialogHandler<TInputQueryHandler, SetInputQueryHandler>;
 using TScopedColorDialogHandler = TScopedDialogHandler<TColorDialogHandler, SetColorDialogHandler>;
+using TScopedSaveFileHandler = TScopedDialogHandler<TSaveFileHandler, SetSaveFileHandler>;
+using TScopedFolderDialogHandler =
+    TScopedDialogHandler<TFolderDialogHandler, SetFolderDialogHandler>;
+using TScopedRecordMovieHandler = TScopedDialogHandler<TRecordMovieHandler, SetRecordMovieHandler>;

@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool imagemagick libxcb1-dev
+  ffmpeg
   fonts-liberation
   neuron python3-neuron python3-numpy
 )

@@ -1,7 +1,15 @@
 #include "settings/MessageDialog.h"
+#include "settings/RecordMovieDialog.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -59,4 +67,52 @@ TEST(MessageDialog, ScopedHandlersNestAndTheRealBoxComesBack) {
   });
   EXPECT_EQ(ShowMessageBox(nullptr, "Real", "real box", QMessageBox::Warning), QMessageBox::Ok);
   EXPECT_EQ(shownText, "real box");
+}
+
+// The real record dialog, driven through its controls and its Browse buttons.
+TEST(RecordMovieDialog, OffersWhatTheEncoderAllowsAndGivesTheChoice) {
+  TScopedSaveFileHandler save(
+      [](QWidget *, const QString &, const QString &suggested, const QString &filters) {
+        EXPECT_EQ(filters, "MP4 video (*.mp4)");
+        return std::optional<QString>(suggested + ".b");
+      });
+  TScopedFolderDialogHandler folder([](QWidget *, const QString &, const QString &initial) {
+    return std::optional<QString>(initial + ".b");
+  });
+  struct TCase {
+    bool Mp4Offered;
+    TMovieFormat Asked, Given;
+    const char *Browse;
+    QString Movie, Folder;
+  };
+  for (const TCase &c : {TCase{true, TMovieFormat::Mp4, TMovieFormat::Mp4, "MovieBrowseButton",
+                               "/d/x.mp4.b", "/d/x"},
+                         TCase{true, TMovieFormat::PngSequence, TMovieFormat::PngSequence,
+                               "FolderBrowseButton", "/d/x.mp4", "/d/x.b"},
+                         TCase{false, TMovieFormat::Mp4, TMovieFormat::PngSequence,
+                               "FolderBrowseButton", "/d/x.mp4", "/d/x.b"}}) {
+    TMovieRequest initial;
+    initial.Mp4Offered = c.Mp4Offered;
+    initial.Format = c.Asked;
+    initial.MoviePath = "/d/x.mp4";
+    initial.ImageFolder = "/d/x";
+    TRecordMovieDialog dialog(initial);
+    dialog.show();
+    EXPECT_EQ(dialog.findChild<QRadioButton *>("Mp4RadioButton")->isEnabled(), c.Mp4Offered);
+    EXPECT_EQ(dialog.findChild<QLabel *>("EncoderNoteLabel")->isVisible(), !c.Mp4Offered);
+    QTest::mouseClick(dialog.findChild<QPushButton *>(c.Browse), Qt::LeftButton);
+    dialog.findChild<QSpinBox *>("FramesPerSecondSpinBox")->setValue(12);
+    const TMovieRequest request = dialog.Request();
+    EXPECT_EQ(request.Format, c.Given);
+    EXPECT_EQ(request.MoviePath, c.Movie);
+    EXPECT_EQ(request.ImageFolder, c.Folder);
+    EXPECT_EQ(request.FramesPerSecond, 12);
+    // No path, no recording.
+    auto *ok = dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
+    EXPECT_TRUE(ok->isEnabled());
+    dialog
+        .findChild<QLineEdit *>(c.Given == TMovieFormat::Mp4 ? "MovieFileEdit" : "ImageFolderEdit")
+        ->clear();
+    EXPECT_FALSE(ok->isEnabled());
+  }
 }

@@ -1,0 +1,79 @@
+#include "MovieProbe.h"
+
+#include "render/FrameRecorder.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TMovieRequest Movie(const QString &path) {
+  TMovieRequest request;
+  request.MoviePath = path;
+  return request;
+}
+
+TMovieRequest Images(const QString &folder) {
+  TMovieRequest request;
+  request.Format = TMovieFormat::PngSequence;
+  request.ImageFolder = folder;
+  return request;
+}
+
+TEST(FrameRecorder, FitsAFrameOfAnotherSizeIntoTheMovie) {
+  QImage wide(200, 100, QImage::Format_RGB32);
+  wide.fill(Qt::red);
+  struct TCase {
+    QImage Image;
+    QSize Size;
+    QPoint Inside, Border;
+  };
+  for (const TCase &c :
+       {TCase{wide, {100, 100}, {50, 50}, {50, 5}}, TCase{wide, {400, 100}, {200, 50}, {10, 50}},
+        TCase{wide.scaled(50, 25), {100, 100}, {50, 50}, {50, 10}}}) {
+    const QImage frame = TFrameRecorder::FitFrame(c.Image, c.Size, Qt::blue);
+    EXPECT_EQ(frame.size(), c.Size);
+    EXPECT_EQ(frame.pixelColor(c.Inside), QColor(Qt::red));
+    EXPECT_EQ(frame.pixelColor(c.Border), QColor(Qt::blue));
+  }
+  // A frame of the movie's size passes unchanged.
+  EXPECT_EQ(TFrameRecorder::FitFrame(wide, wide.size(), Qt::blue), wide);
+}
+
+TEST(FrameRecorder, ReportsWhatKeepsItFromWriting) {
+  QTemporaryDir dir;
+  QFile blocker(dir.filePath("file"));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  struct TCase {
+    TMovieRequest Request;
+    bool EmptyPath;
+    QString Error;
+  };
+  for (const TCase &c :
+       {TCase{Movie(dir.filePath("x.mp4")), true,
+              "MP4 needs ffmpeg, which was not found on the PATH."},
+        TCase{Movie(dir.filePath("file/x.mp4")), false, "The movie encoder stopped: "},
+        TCase{Images(dir.filePath("file/frames")), false, "Could not create the folder "}}) {
+    std::optional<TScopedEmptyPath> path;
+    if (c.EmptyPath)
+      path.emplace();
+    TFrameRecorder recorder(c.Request, "x", Qt::white);
+    QSignalSpy failed(&recorder, &TFrameRecorder::Failed);
+    // The encoder may take the first frame before it finds it cannot write.
+    QImage frame(161, 121, QImage::Format_RGB32);
+    frame.fill(Qt::gray);
+    bool added = true;
+    for (int n = 0; n < 20 && added; ++n) {
+      added = recorder.AddFrame(frame, n);
+      QTest::qWait(20);
+    }
+    EXPECT_FALSE(added);
+    EXPECT_EQ(failed.count(), 1);
+    EXPECT_TRUE(recorder.Error().startsWith(c.Error)) << recorder.Error().toStdString();
+  }
+}
+
+} // namespace
