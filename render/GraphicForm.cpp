@@ -99,6 +99,8 @@ void TGraphicForm::ReportThreadFinished() {
 
 void TGraphicForm::OpenGLDisplayPanelResize() {
   ProjectionNeeded = true;
+  if (Thread)
+    Thread->Wake();
 }
 
 void TGraphicForm::HelpKeyPressed(bool) {}

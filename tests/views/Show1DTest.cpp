@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -116,6 +117,21 @@ protected:
   QImage Picture;
   TViewGeometry Geometry;
 };
+
+// Waits until the view has drawn nothing new for a while; its draw count then.
+std::uint64_t SettledDraws(const TOpenGLViewThread &thread) {
+  std::uint64_t draws = thread.GetDrawCount();
+  QElapsedTimer quiet;
+  quiet.start();
+  while (quiet.elapsed() < 20 * TOpenGLViewThread::IdlePeriodMs) {
+    QTest::qWait(5);
+    if (thread.GetDrawCount() != draws) {
+      draws = thread.GetDrawCount();
+      quiet.restart();
+    }
+  }
+  return draws;
+}
 
 TEST_F(Show1D, TheDistanceAxisLiesAtZeroOrAtTheValueMinimum) {
   Open({StraightSection("soma", -1, 50, 1)}, {{0.0, -10.0}});
@@ -286,6 +302,66 @@ TEST_F(Show1D, AWindowCanBeDestroyedFromInsideAModalBox) {
   });
   box.exec();
   EXPECT_EQ(Form, nullptr);
+}
+
+TEST_F(Show1D, AViewWhoseFrameStaysDrawsNoMoreButStillReportsItDrawn) {
+  Open({StraightSection("soma", -1, 50, 1)}, {{0.0, -10.0}, {1.0, 20.0}});
+  TOpenGLThread1D *thread = Form->RenderThread1D();
+  const std::uint64_t draws = SettledDraws(*thread);
+  const std::uint64_t passes = thread->GetPassCount();
+  const std::uint64_t frames = thread->GetFrameCount();
+  QTest::qWait(200);
+  EXPECT_EQ(thread->GetDrawCount(), draws);
+  // The loop goes on, and counts the picture as current.
+  EXPECT_GT(thread->GetPassCount(), passes);
+  EXPECT_GT(thread->GetFrameCount(), frames);
+  EXPECT_EQ(Form->GetLastDrawnTime(), 0.0);
+}
+
+// One change of what the view shows: one frame drawn, then none.
+TEST_F(Show1D, EachChangeDrawsExactlyOneFrame) {
+  Open({StraightSection("soma", -1, 30, 1), StraightSection("dendrite", 0, 100, 1)},
+       {{0.0, -10.0, 10.0}, {1.0, 20.0, 30.0}, {2.0, 0.0, 5.0}});
+  TOpenGLThread1D *thread = Form->RenderThread1D();
+  QWidget cover;
+  const std::vector<std::pair<std::string, std::function<void()>>> changes = {
+      {"frame step", [&] { Context->Data.StepForward(0); }},
+      {"recolouring", [&] { Context->Data.RecolorCurrentFrame(); }},
+      {"scale edit",
+       [&] {
+         Context->VariableMin = "-60";
+         Form->UpdateVariableScale();
+       }},
+      {"item toggle",
+       [&] {
+         Context->Data.GetItemChecked()[1] = 0;
+         Form->UpdateDistanceRange();
+       }},
+      {"item toggle keeping the axis",
+       [&] {
+         Context->Data.GetItemChecked()[1] = 1;
+         Context->Data.GetItemChecked()[0] = 0;
+         Form->UpdateDistanceRange();
+       }},
+      {"invalidation", [&] { thread->Invalidate(); }},
+      {"resize", [&] { Form->resize(500, 320); }},
+      {"expose",
+       [&] {
+         cover.setGeometry(Form->geometry());
+         cover.show();
+         ASSERT_TRUE(QTest::qWaitForWindowExposed(&cover));
+         SettledDraws(*thread);
+         cover.hide();
+       }},
+  };
+  for (const auto &[name, change] : changes) {
+    const std::uint64_t draws = SettledDraws(*thread);
+    change();
+    EXPECT_EQ(SettledDraws(*thread), draws + 1) << name;
+  }
+  EXPECT_EQ(Form->GetLastDrawnTime(), 1.0);
+  Grab();
+  EXPECT_TRUE(HasColorNear(50.0, 30.0, Context->ColorOf(30.0)));
 }
 
 // Creating and destroying windows with their threads in every state must
