@@ -72,6 +72,11 @@ protected:
 
 private:
   void ForwardMouse(QMouseEvent &event) {
+    // A widget gets the second press of a double click as the double click
+    // alone.
+    if (event.type() == QEvent::MouseButtonPress &&
+        event.flags().testFlag(Qt::MouseEventCreatedDoubleClick))
+      return;
     const QPointF scene = Panel.mapTo(Panel.window(), event.position());
     QMouseEvent copy(event.type(), event.position(), scene, event.globalPosition(), event.button(),
                      event.buttons(), event.modifiers(), event.pointingDevice());

@@ -306,6 +306,7 @@ TEST_F(Show1D, AWindowCanBeDestroyedFromInsideAModalBox) {
 
 TEST_F(Show1D, AViewWhoseFrameStaysDrawsNoMoreButStillReportsItDrawn) {
   Open({StraightSection("soma", -1, 50, 1)}, {{0.0, -10.0}, {1.0, 20.0}});
+  Form->move(1300, 650);
   TOpenGLThread1D *thread = Form->RenderThread1D();
   const std::uint64_t draws = SettledDraws(*thread);
   const std::uint64_t passes = thread->GetPassCount();
@@ -322,6 +323,8 @@ TEST_F(Show1D, AViewWhoseFrameStaysDrawsNoMoreButStillReportsItDrawn) {
 TEST_F(Show1D, EachChangeDrawsExactlyOneFrame) {
   Open({StraightSection("soma", -1, 30, 1), StraightSection("dendrite", 0, 100, 1)},
        {{0.0, -10.0, 10.0}, {1.0, 20.0, 30.0}, {2.0, 0.0, 5.0}});
+  // Away from where other tests' windows appear: covering it would expose it.
+  Form->move(1300, 650);
   TOpenGLThread1D *thread = Form->RenderThread1D();
   QWidget cover;
   const std::vector<std::pair<std::string, std::function<void()>>> changes = {
