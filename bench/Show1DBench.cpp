@@ -24,15 +24,18 @@
 
 namespace {
 
-// A loaded sample of the given number of segments, coloured over -80..40.
+// A loaded sample of the given number of segments, about perSection to a
+// section, coloured over -80..40.
 class TBenchContext : public TViewContext {
 public:
   // No segments: no data at all, only the axes are drawn.
-  explicit TBenchContext(int segments) {
+  explicit TBenchContext(int segments, int perSection = 50) {
     if (segments == 0)
       return;
-    const TSampleNeuron::TShape shape{
-        .Sections = segments / 50, .Trunks = 8, .Segments = segments, .Points = 2 * segments};
+    const TSampleNeuron::TShape shape{.Sections = segments / perSection,
+                                      .Trunks = 8,
+                                      .Segments = segments,
+                                      .Points = 2 * segments};
     Data.Load(TBenchInputs::Get(shape, 40, 0.25));
     Palette.SetRange(-80.0, 40.0);
     Data.SetPalette(&Palette);
@@ -70,7 +73,8 @@ std::unique_ptr<TShow1DForm> OpenWindow(TBenchContext &context, benchmark::State
   return form;
 }
 
-// Building the strips of one frame, without OpenGL.
+// Laying out the strips and filling in one frame (Build1DGraph), or only the
+// filling, as a frame with unchanged items needs (Fill1DGraph); without OpenGL.
 void Build1DGraph(benchmark::State &state) {
   TBenchContext context(static_cast<int>(state.range(0)));
   TGraph1D graph;
@@ -88,6 +92,24 @@ void Build1DGraph(benchmark::State &state) {
   state.counters["vertices"] = static_cast<double>(graph.Vertices().size());
 }
 BENCHMARK(Build1DGraph)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void Fill1DGraph(benchmark::State &state) {
+  TBenchContext context(static_cast<int>(state.range(0)));
+  TGraph1D graph;
+  const double *values = nullptr;
+  const float *colors = nullptr;
+  {
+    std::lock_guard lock(context.Data.GetFrameLock());
+    values = context.Data.GetCurrentFrame() + 1;
+    colors = context.Data.GetCurrentColors();
+  }
+  graph.Layout(context.Data);
+  for (auto _ : state) {
+    graph.Fill(values, colors);
+    benchmark::DoNotOptimize(graph.Vertices().data());
+  }
+}
+BENCHMARK(Fill1DGraph)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 // The frame drawing alone: the panel's paint into its framebuffer, finished,
 // without the composition into the window.
@@ -140,12 +162,13 @@ BENCHMARK(Draw1DFrame)
 // Frames per second of a shown window with Data.SleepPeriod 0 when every frame
 // brings new colours: each iteration recolours the current frame (the palette
 // mapping of every segment, as a step does) and waits until the thread has
-// woken, drawn and swapped it.
+// woken, drawn and swapped it. Arguments: segments, segments per section
+// (10 is the tree that bench/neuron_shape_plot.py compares with).
 void RedrawRate1D(benchmark::State &state) {
   TOptions &options = TOptions::Instance();
   const int sleepPeriod = options.Data.SleepPeriod;
   options.Data.SleepPeriod = 0;
-  TBenchContext context(static_cast<int>(state.range(0)));
+  TBenchContext context(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
   std::unique_ptr<TShow1DForm> form = OpenWindow(context, state);
   TOpenGLThread1D *thread = form->RenderThread1D();
   for (auto _ : state) {
@@ -159,7 +182,10 @@ void RedrawRate1D(benchmark::State &state) {
   form->StopRenderThread();
   options.Data.SleepPeriod = sleepPeriod;
 }
-BENCHMARK(RedrawRate1D)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(RedrawRate1D)
+    ->ArgsProduct({{10000, 100000}, {10, 50}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // Passes and frames drawn per second of a shown window whose frame stays, with
 // the default sleep period: the cost of an idle view (the CPU column is the

@@ -3,9 +3,13 @@
 #include "data/NeuronDataFile.h"
 #include "render/GlyphFont.h"
 
+#include <QOpenGLContext>
+
 #include <algorithm>
 #include <mutex>
 #include <qopengl.h>
+
+#include <GL/glext.h>
 
 namespace {
 
@@ -69,7 +73,11 @@ void TOpenGLThread1D::DrawGraph() {
     values = frame + 1;
     colors = Data->GetCurrentColors();
   }
-  Graph.Build(*Data, values, colors);
+  // The strips' shape changes only with the items; each frame brings values
+  // and colours.
+  if (Graph.NeedsLayout(*Data))
+    Graph.Layout(*Data);
+  Graph.Fill(values, colors);
   glLineWidth(GraphicLineWidth);
   const std::vector<TGraph1DVertex> &vertices = Graph.Vertices();
   if (!vertices.empty()) {
@@ -79,8 +87,17 @@ void TOpenGLThread1D::DrawGraph() {
     glEnableClientState(GL_COLOR_ARRAY);
     glVertexPointer(2, GL_FLOAT, sizeof(TGraph1DVertex), &vertices[0].X);
     glColorPointer(3, GL_FLOAT, sizeof(TGraph1DVertex), &vertices[0].R);
-    for (const TGraph1DStrip &strip : Graph.Strips())
-      glDrawArrays(GL_LINE_STRIP, strip.First, strip.Count);
+    // One call for all strips: a call per strip costs more than its lines
+    // when sections are short.
+    if (MultiDrawArrays == nullptr)
+      MultiDrawArrays = reinterpret_cast<PFNGLMULTIDRAWARRAYSPROC>(
+          QOpenGLContext::currentContext()->getProcAddress("glMultiDrawArrays"));
+    if (MultiDrawArrays != nullptr)
+      MultiDrawArrays(GL_LINE_STRIP, Graph.StripFirsts().data(), Graph.StripCounts().data(),
+                      static_cast<GLsizei>(Graph.StripCounts().size()));
+    else
+      for (const TGraph1DStrip &strip : Graph.Strips())
+        glDrawArrays(GL_LINE_STRIP, strip.First, strip.Count);
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
   }
