@@ -15,6 +15,10 @@
 #include <QWindow>
 #include <qopengl.h>
 
+#include <malloc.h>
+
+#include <mutex>
+
 const char *ContextFailureMessage(TContextFailure failure) {
   switch (failure) {
   case TContextFailure::None:
@@ -153,6 +157,21 @@ TGlyphFont &TOpenGLDisplayPanel::AddGlyphFont(const QString &name, int pointSize
   return font;
 }
 
+namespace {
+
+// Mesa's software rasteriser allocates the memory of its tile bins anew for
+// every frame and frees it afterwards. With glibc's default the freed heap top
+// goes back to the system at once and every frame faults it in again, which on
+// large cells costs as much as the drawing; keep up to this much instead.
+constexpr int KeptHeapTop = 64 * 1024 * 1024;
+
+void KeepFreedHeapTop() {
+  static std::once_flag once;
+  std::call_once(once, [] { mallopt(M_TRIM_THRESHOLD, KeptHeapTop); });
+}
+
+} // namespace
+
 bool TOpenGLDisplayPanel::EnsureContext() {
   if (Initialized)
     return true;
@@ -172,6 +191,7 @@ bool TOpenGLDisplayPanel::EnsureContext() {
   }
   Context = std::move(context);
   Initialized = true;
+  KeepFreedHeapTop();
   for (const std::unique_ptr<TGlyphFont> &font : Fonts)
     font->Build();
   return true;
