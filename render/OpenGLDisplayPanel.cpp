@@ -81,6 +81,10 @@ private:
     if (event.type() == QEvent::MouseButtonPress &&
         event.flags().testFlag(Qt::MouseEventCreatedDoubleClick))
       return;
+    // Nor does it get moves without a button unless it tracks the mouse.
+    if (event.type() == QEvent::MouseMove && event.buttons() == Qt::NoButton &&
+        !Panel.hasMouseTracking())
+      return;
     const QPointF scene = Panel.mapTo(Panel.window(), event.position());
     QMouseEvent copy(event.type(), event.position(), scene, event.globalPosition(), event.button(),
                      event.buttons(), event.modifiers(), event.pointingDevice());

@@ -84,6 +84,9 @@ protected:
     Events.push_back("down " + std::to_string(event.position().toPoint().x()));
     Picked = Pick(event.position().toPoint());
   }
+  void OpenGLDisplayPanelMouseMove(QMouseEvent &event) override {
+    Events.push_back("move " + std::to_string(event.position().toPoint().x()));
+  }
   void OpenGLDisplayPanelMouseUp(QMouseEvent &) override { Events.push_back("up"); }
   void OpenGLDisplayPanelDblClick(QMouseEvent &) override { Events.push_back("double"); }
   void PopupMenuPopup(const QPoint &position) override {
@@ -178,6 +181,11 @@ TEST_F(GraphicWindow, NativeWindowInputReachesTheHooksAndPickingWorks) {
   ASSERT_TRUE(native->isExposed());
   EXPECT_FALSE(native->flags().testFlag(Qt::WindowType::Widget));
 
+  // Moves without a button reach a panel only while it tracks the mouse.
+  QTest::mouseMove(native, QPoint(60, 50));
+  form->DisplayPanel()->setMouseTracking(true);
+  QTest::mouseMove(native, QPoint(70, 50));
+  form->DisplayPanel()->setMouseTracking(false);
   QTest::mouseClick(native, Qt::LeftButton, {}, QPoint(150, 50));
   EXPECT_EQ(form->Picked, 2);
   QTest::mouseClick(native, Qt::LeftButton, {}, QPoint(30, 50));
@@ -187,8 +195,8 @@ TEST_F(GraphicWindow, NativeWindowInputReachesTheHooksAndPickingWorks) {
   QCoreApplication::sendEvent(native, &doubleClick);
   QTest::mousePress(native, Qt::RightButton, {}, QPoint(40, 20));
   QTest::keyClick(native, Qt::Key_A);
-  EXPECT_EQ(form->Events, (std::vector<std::string>{"down 150", "up", "down 30", "up", "double",
-                                                    "down 40", "menu 40", "key a"}));
+  EXPECT_EQ(form->Events, (std::vector<std::string>{"move 70", "down 150", "up", "down 30", "up",
+                                                    "double", "down 40", "menu 40", "key a"}));
   EXPECT_EQ(form->PopupPosition(), QPoint(40, 20));
 }
 
