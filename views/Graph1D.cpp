@@ -14,8 +14,10 @@ void TGraph1D::Add(double x, TSource source) {
 void TGraph1D::EndStrip() {
   TGraph1DStrip &strip = StripList.back();
   strip.Count = static_cast<std::int32_t>(VertexList.size()) - strip.First;
-  Firsts.push_back(strip.First);
-  Counts.push_back(strip.Count);
+  for (std::int32_t i = strip.First; i + 1 < strip.First + strip.Count; ++i) {
+    Lines.push_back(static_cast<std::uint32_t>(i));
+    Lines.push_back(static_cast<std::uint32_t>(i + 1));
+  }
 }
 
 bool TGraph1D::NeedsLayout(const TNeuronDataFile &data) const {
@@ -32,8 +34,7 @@ void TGraph1D::Layout(const TNeuronDataFile &data) {
   VertexList.clear();
   Sources.clear();
   StripList.clear();
-  Firsts.clear();
-  Counts.clear();
+  Lines.clear();
   LaidOut = &data;
   LaidOutSections = data.GetSections().size();
   LaidOutItems.assign(static_cast<std::size_t>(data.GetItemCount()), 0);

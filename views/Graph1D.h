@@ -46,9 +46,9 @@ public:
 
   const std::vector<TGraph1DVertex> &Vertices() const { return VertexList; }
   const std::vector<TGraph1DStrip> &Strips() const { return StripList; }
-  // The strips' first vertices and counts, as glMultiDrawArrays takes them.
-  const std::vector<std::int32_t> &StripFirsts() const { return Firsts; }
-  const std::vector<std::int32_t> &StripCounts() const { return Counts; }
+  // The strips as separate lines, two vertex indices each: one draw call for
+  // the whole graph, with the same pixels as the strips.
+  const std::vector<std::uint32_t> &LineIndices() const { return Lines; }
 
 private:
   // Where a vertex's value and colour come from: the mean of the values of
@@ -66,8 +66,7 @@ private:
   std::vector<TGraph1DVertex> VertexList;
   std::vector<TSource> Sources;
   std::vector<TGraph1DStrip> StripList;
-  std::vector<std::int32_t> Firsts;
-  std::vector<std::int32_t> Counts;
+  std::vector<std::uint32_t> Lines;
   std::vector<std::int32_t> Forks;
   // What the layout was made for.
   const TNeuronDataFile *LaidOut = nullptr;

@@ -38,6 +38,4 @@ private:
   // The axes of the current data window and view extents.
   TAxesLayout Axes;
   TGraph1D Graph;
-  // glMultiDrawArrays of the panel's context (OpenGL 1.4), once looked up.
-  void (*MultiDrawArrays)(unsigned int, const int *, const int *, int) = nullptr;
 };

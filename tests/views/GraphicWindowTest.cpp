@@ -204,7 +204,11 @@ TEST_F(GraphicWindow, NativeWindowInputReachesTheHooksAndPickingWorks) {
 // read-back shows the same pixels.
 TEST_F(GraphicWindow, AFrameReachesTheScreen) {
   std::unique_ptr<TRecordingForm> form = OpenForm(15);
+  // Where other tests' windows do not cover it.
+  form->move(1500, 80);
   TOpenGLDisplayPanel *panel = form->DisplayPanel();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return panel->mapToGlobal(QPoint(0, 0)).x() >= 1500; }));
+  QTest::qWait(50);
   const QImage grabbed = panel->grabFramebuffer();
   const QPoint origin = panel->mapToGlobal(QPoint(0, 0));
   const QImage screen = QGuiApplication::primaryScreen()

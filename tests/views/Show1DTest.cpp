@@ -9,9 +9,11 @@
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -116,6 +118,21 @@ protected:
   std::unique_ptr<TShow1DForm> Form;
   QImage Picture;
   TViewGeometry Geometry;
+};
+
+// Counts the expose events of a window that other windows on the display
+// caused: each may rightly ask for a frame.
+class TExposeCounter : public QObject {
+public:
+  explicit TExposeCounter(QWindow *window) { window->installEventFilter(this); }
+  int Count = 0;
+
+protected:
+  bool eventFilter(QObject *watched, QEvent *event) override {
+    if (event->type() == QEvent::Expose && static_cast<QWindow *>(watched)->isExposed())
+      ++Count;
+    return false;
+  }
 };
 
 // Waits until the view has drawn nothing new for a while; its draw count then.
@@ -311,8 +328,9 @@ TEST_F(Show1D, AViewWhoseFrameStaysDrawsNoMoreButStillReportsItDrawn) {
   const std::uint64_t draws = SettledDraws(*thread);
   const std::uint64_t passes = thread->GetPassCount();
   const std::uint64_t frames = thread->GetFrameCount();
+  const TExposeCounter exposes(Form->DisplayPanel()->NativeWindow());
   QTest::qWait(200);
-  EXPECT_EQ(thread->GetDrawCount(), draws);
+  EXPECT_LE(thread->GetDrawCount(), draws + exposes.Count);
   // The loop goes on, and counts the picture as current.
   EXPECT_GT(thread->GetPassCount(), passes);
   EXPECT_GT(thread->GetFrameCount(), frames);
@@ -357,10 +375,16 @@ TEST_F(Show1D, EachChangeDrawsExactlyOneFrame) {
          cover.hide();
        }},
   };
+  const TExposeCounter exposes(Form->DisplayPanel()->NativeWindow());
   for (const auto &[name, change] : changes) {
     const std::uint64_t draws = SettledDraws(*thread);
+    const int exposed = exposes.Count;
     change();
-    EXPECT_EQ(SettledDraws(*thread), draws + 1) << name;
+    const std::uint64_t after = SettledDraws(*thread);
+    // Other tests' windows on the same display may expose this one meanwhile.
+    const int others = std::max(0, exposes.Count - exposed - (name == "expose" ? 1 : 0));
+    EXPECT_GE(after, draws + 1) << name;
+    EXPECT_LE(after, draws + 1 + others) << name;
   }
   EXPECT_EQ(Form->GetLastDrawnTime(), 1.0);
   Grab();
