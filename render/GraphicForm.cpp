@@ -17,6 +17,7 @@ TGraphicForm::TGraphicForm(QWidget *parent)
   setAttribute(Qt::WA_QuitOnClose, false);
   ContextMenu = new QMenu(this);
   ContextMenu->setObjectName("PopupMenu");
+  connect(ContextMenu, &QMenu::triggered, this, &TGraphicForm::InvalidateView);
   auto *layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   const TContextFailure failure = TOpenGLDisplayPanel::ProbeContext();
@@ -103,6 +104,11 @@ void TGraphicForm::OpenGLDisplayPanelResize() {
     Thread->Wake();
 }
 
+void TGraphicForm::InvalidateView() {
+  if (Thread)
+    Thread->Invalidate();
+}
+
 void TGraphicForm::HelpKeyPressed(bool) {}
 
 void TGraphicForm::FormKeyDown(QKeyEvent &event) {
@@ -140,6 +146,8 @@ void TGraphicForm::keyPressEvent(QKeyEvent *event) {
     return;
   }
   FormKeyDown(*event);
+  if (event->isAccepted())
+    InvalidateView();
 }
 
 bool TGraphicForm::eventFilter(QObject *watched, QEvent *event) {
@@ -148,15 +156,20 @@ bool TGraphicForm::eventFilter(QObject *watched, QEvent *event) {
   switch (event->type()) {
   case QEvent::MouseButtonPress:
     OpenGLDisplayPanelMouseDown(static_cast<QMouseEvent &>(*event));
+    InvalidateView();
     return true;
   case QEvent::MouseMove:
     OpenGLDisplayPanelMouseMove(static_cast<QMouseEvent &>(*event));
+    if (static_cast<QMouseEvent &>(*event).buttons() != Qt::NoButton)
+      InvalidateView();
     return true;
   case QEvent::MouseButtonRelease:
     OpenGLDisplayPanelMouseUp(static_cast<QMouseEvent &>(*event));
+    InvalidateView();
     return true;
   case QEvent::MouseButtonDblClick:
     OpenGLDisplayPanelDblClick(static_cast<QMouseEvent &>(*event));
+    InvalidateView();
     return true;
   case QEvent::ContextMenu:
     OpenGLDisplayPanelContextPopup(static_cast<QContextMenuEvent &>(*event).pos());

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -198,6 +199,33 @@ TEST_F(GraphicWindow, NativeWindowInputReachesTheHooksAndPickingWorks) {
   EXPECT_EQ(form->Events, (std::vector<std::string>{"move 70", "down 150", "up", "down 30", "up",
                                                     "double", "down 40", "menu 40", "key a"}));
   EXPECT_EQ(form->PopupPosition(), QPoint(40, 20));
+}
+
+// Input the window's handlers take, and its menu commands, may change what the
+// view shows: each draws one more frame.
+TEST_F(GraphicWindow, HandledInputDrawsTheNextFrame) {
+  std::unique_ptr<TRecordingForm> form = OpenForm(15);
+  form->move(1500, 300);
+  const std::vector<std::pair<std::string, std::function<void()>>> inputs = {
+      {"key", [&] { QTest::keyClick(form.get(), Qt::Key_B); }},
+      {"menu command", [&] { form->PopupMenu().actions().front()->trigger(); }},
+      {"click",
+       [&] {
+         QTest::mouseClick(form->DisplayPanel(), Qt::LeftButton, {}, {10, 10});
+       }},
+  };
+  for (const auto &[name, input] : inputs) {
+    const std::uint64_t draws = SettledDraws(form->View());
+    input();
+    const std::uint64_t after = SettledDraws(form->View());
+    EXPECT_GE(after, draws + 1) << name;
+    // A click is two events, a press and a release.
+    EXPECT_LE(after, draws + (name == "click" ? 2 : 1)) << name;
+  }
+  // F1 asks for help and changes nothing.
+  const std::uint64_t draws = SettledDraws(form->View());
+  QTest::keyClick(form.get(), Qt::Key_F1);
+  EXPECT_EQ(SettledDraws(form->View()), draws);
 }
 
 // What a frame draws is on the screen, not only in the back buffer, and the

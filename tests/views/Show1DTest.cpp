@@ -135,21 +135,6 @@ protected:
   }
 };
 
-// Waits until the view has drawn nothing new for a while; its draw count then.
-std::uint64_t SettledDraws(const TOpenGLViewThread &thread) {
-  std::uint64_t draws = thread.GetDrawCount();
-  QElapsedTimer quiet;
-  quiet.start();
-  while (quiet.elapsed() < 20 * TOpenGLViewThread::IdlePeriodMs) {
-    QTest::qWait(5);
-    if (thread.GetDrawCount() != draws) {
-      draws = thread.GetDrawCount();
-      quiet.restart();
-    }
-  }
-  return draws;
-}
-
 TEST_F(Show1D, TheDistanceAxisLiesAtZeroOrAtTheValueMinimum) {
   Open({StraightSection("soma", -1, 50, 1)}, {{0.0, -10.0}});
   EXPECT_EQ(Form->GetDistanceMax(), 50.0);
