@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include <benchmark/benchmark.h>
+#include <qopengl.h>
 
 #include <memory>
 #include <mutex>
@@ -36,7 +37,8 @@ std::unique_ptr<TShow1DForm> OpenWindow(TBenchViewContext &context, benchmark::S
   return form;
 }
 
-// Building the strips of one frame, without OpenGL.
+// Laying out the strips and filling in one frame (Build1DGraph), or only the
+// filling, as a frame with unchanged items needs (Fill1DGraph); without OpenGL.
 void Build1DGraph(benchmark::State &state) {
   TBenchViewContext context(static_cast<int>(state.range(0)));
   TGraph1D graph;
@@ -54,6 +56,24 @@ void Build1DGraph(benchmark::State &state) {
   state.counters["vertices"] = static_cast<double>(graph.Vertices().size());
 }
 BENCHMARK(Build1DGraph)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void Fill1DGraph(benchmark::State &state) {
+  TBenchViewContext context(static_cast<int>(state.range(0)));
+  TGraph1D graph;
+  const double *values = nullptr;
+  const float *colors = nullptr;
+  {
+    std::lock_guard lock(context.Data.GetFrameLock());
+    values = context.Data.GetCurrentFrame() + 1;
+    colors = context.Data.GetCurrentColors();
+  }
+  graph.Layout(context.Data);
+  for (auto _ : state) {
+    graph.Fill(values, colors);
+    benchmark::DoNotOptimize(graph.Vertices().data());
+  }
+}
+BENCHMARK(Fill1DGraph)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 // The frame drawing alone: the panel's paint into its framebuffer, finished,
 // without the composition into the window.
@@ -81,22 +101,17 @@ BENCHMARK(Paint1DFrame)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-// One frame as a pass draws it: the repaint of the panel and its composition
-// into the window. The toolkit may hold a repaint back until the window is
-// ready for the next frame; the time then includes the wait for it.
+// One frame as a pass draws it: the drawing into the panel's back buffer and
+// the swap to its window.
 void Draw1DFrame(benchmark::State &state) {
   TBenchViewContext context(static_cast<int>(state.range(0)));
   std::unique_ptr<TShow1DForm> form = OpenWindow(context, state);
-  TOpenGLThread1D *thread = form->RenderThread1D();
-  thread->Suspend();
+  form->RenderThread1D()->Suspend();
   QTest::qWait(50);
   TOpenGLDisplayPanel *panel = form->DisplayPanel();
-  for (auto _ : state) {
-    const std::uint64_t before = thread->GetFrameCount();
-    panel->repaint();
-    while (thread->GetFrameCount() == before)
-      QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-  }
+  for (auto _ : state)
+    if (!panel->PaintNow())
+      state.SkipWithError("the panel could not draw");
   state.counters["fps"] =
       benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
   form->StopRenderThread();
@@ -108,30 +123,56 @@ BENCHMARK(Draw1DFrame)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-// Passes per second of a shown window with Data.SleepPeriod 0: each pass is
-// the projection check, the frame drawing on the GUI thread and the hand-over.
-void PassRate1D(benchmark::State &state) {
+// Frames per second of a shown window with Data.SleepPeriod 0 when every frame
+// brings new colours: each iteration recolours the current frame (the palette
+// mapping of every segment, as a step does) and waits until the thread has
+// woken, drawn and swapped it. Arguments: segments, segments per section
+// (10 is the tree that bench/neuron_shape_plot.py compares with).
+void RedrawRate1D(benchmark::State &state) {
   TOptions &options = TOptions::Instance();
   const int sleepPeriod = options.Data.SleepPeriod;
   options.Data.SleepPeriod = 0;
-  TBenchViewContext context(static_cast<int>(state.range(0)));
+  TBenchViewContext context(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
   std::unique_ptr<TShow1DForm> form = OpenWindow(context, state);
   TOpenGLThread1D *thread = form->RenderThread1D();
-  std::uint64_t passes = 0;
-  const std::uint64_t frames = thread->GetFrameCount();
   for (auto _ : state) {
-    const std::uint64_t before = thread->GetPassCount();
-    while (thread->GetPassCount() == before)
+    const std::uint64_t before = thread->GetDrawCount();
+    context.Data.RecolorCurrentFrame();
+    while (thread->GetDrawCount() == before)
       QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    passes += thread->GetPassCount() - before;
   }
-  state.counters["passes_per_s"] =
-      benchmark::Counter(static_cast<double>(passes), benchmark::Counter::kIsRate);
-  state.counters["frames_per_s"] = benchmark::Counter(
-      static_cast<double>(thread->GetFrameCount() - frames), benchmark::Counter::kIsRate);
+  state.counters["frames_per_s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
   form->StopRenderThread();
   options.Data.SleepPeriod = sleepPeriod;
 }
-BENCHMARK(PassRate1D)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(RedrawRate1D)
+    ->ArgsProduct({{10000, 100000}, {10, 50}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// Passes and frames drawn per second of a shown window whose frame stays, with
+// the default sleep period: the cost of an idle view (the CPU column is the
+// whole process's, so CPU / real time is the share of one core it takes).
+void IdleView1D(benchmark::State &state) {
+  TBenchViewContext context(10000);
+  std::unique_ptr<TShow1DForm> form = OpenWindow(context, state);
+  TOpenGLThread1D *thread = form->RenderThread1D();
+  QTest::qWait(100);
+  const std::uint64_t passes = thread->GetPassCount();
+  const std::uint64_t draws = thread->GetDrawCount();
+  for (auto _ : state)
+    QTest::qWait(100);
+  state.counters["passes_per_s"] = benchmark::Counter(
+      static_cast<double>(thread->GetPassCount() - passes), benchmark::Counter::kIsRate);
+  state.counters["draws_per_s"] = benchmark::Counter(
+      static_cast<double>(thread->GetDrawCount() - draws), benchmark::Counter::kIsRate);
+  form->StopRenderThread();
+}
+BENCHMARK(IdleView1D)
+    ->Iterations(20)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 } // namespace

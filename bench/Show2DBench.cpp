@@ -10,6 +10,7 @@
 #include "views/Show2D.h"
 #include "views/Show2DThread.h"
 
+#include <GL/gl.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTest>

@@ -13,6 +13,7 @@
 #include "views/Show3DThread.h"
 #include "views/ViewContext.h"
 
+#include <GL/gl.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTest>

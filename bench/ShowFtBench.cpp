@@ -12,6 +12,7 @@
 #include "views/ShowFtThread.h"
 #include "views/ViewContext.h"
 
+#include <GL/gl.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTest>

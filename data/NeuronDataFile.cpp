@@ -447,8 +447,21 @@ void TNeuronDataFile::ShowFillBuffers() {
   if (Palette)
     Palette->MapValues(FrameBuffers[FillIndex].data() + 1, ColorBuffers[FillIndex].data(),
                        Header.SegmentCount);
-  std::lock_guard lock(FrameLock);
-  FillIndex = 1 - FillIndex;
+  {
+    std::lock_guard lock(FrameLock);
+    FillIndex = 1 - FillIndex;
+  }
+  for (const auto &[handle, listener] : FrameListeners)
+    listener();
+}
+
+int TNeuronDataFile::AddFrameListener(std::function<void()> listener) const {
+  FrameListeners.emplace_back(++NextFrameListener, std::move(listener));
+  return NextFrameListener;
+}
+
+void TNeuronDataFile::RemoveFrameListener(int handle) const {
+  std::erase_if(FrameListeners, [handle](const auto &entry) { return entry.first == handle; });
 }
 
 bool TNeuronDataFile::LoadFrameTimes() {

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -156,6 +157,13 @@ public:
   // its range changed); nothing without a palette or a model.
   void RecolorCurrentFrame();
 
+  // Called on the GUI thread after every change of the current frame or of
+  // its colours, so that a view can wake up instead of polling. Registering
+  // and removing are GUI-thread work too; a listener must not register or
+  // remove listeners. Returns the handle that removes it.
+  int AddFrameListener(std::function<void()> listener) const;
+  void RemoveFrameListener(int handle) const;
+
 private:
   class TReader;
 
@@ -202,6 +210,8 @@ private:
   bool FrameTimesSorted = false;
 
   mutable std::mutex FrameLock;
+  mutable std::vector<std::pair<int, std::function<void()>>> FrameListeners;
+  mutable int NextFrameListener = 0;
   int FillIndex = 0;
   std::array<std::vector<double>, 2> FrameBuffers;
   std::array<std::vector<float>, 2> ColorBuffers;

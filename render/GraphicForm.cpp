@@ -59,6 +59,7 @@ TGraphicForm::TGraphicForm(QWidget *parent)
   connect(SaveImageMenuItem, &QAction::triggered, this, &TGraphicForm::SaveImageMenuItemClick);
   connect(RecordMovieMenuItem, &QAction::triggered, this, &TGraphicForm::RecordMovieMenuItemClick);
   connect(StopRecordingMenuItem, &QAction::triggered, this, &TGraphicForm::StopRecording);
+  connect(ContextMenu, &QMenu::triggered, this, &TGraphicForm::InvalidateView);
   auto *layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   const TContextFailure failure = TOpenGLDisplayPanel::ProbeContext();
@@ -152,6 +153,13 @@ void TGraphicForm::ReportThreadFinished() {
 
 void TGraphicForm::OpenGLDisplayPanelResize() {
   ProjectionNeeded = true;
+  if (Thread)
+    Thread->Wake();
+}
+
+void TGraphicForm::InvalidateView() {
+  if (Thread)
+    Thread->Invalidate();
 }
 
 void TGraphicForm::HelpKeyPressed(bool) {}
@@ -353,6 +361,8 @@ void TGraphicForm::keyPressEvent(QKeyEvent *event) {
     return;
   }
   FormKeyDown(*event);
+  if (event->isAccepted())
+    InvalidateView();
 }
 
 bool TGraphicForm::eventFilter(QObject *watched, QEvent *event) {
@@ -361,15 +371,20 @@ bool TGraphicForm::eventFilter(QObject *watched, QEvent *event) {
   switch (event->type()) {
   case QEvent::MouseButtonPress:
     OpenGLDisplayPanelMouseDown(static_cast<QMouseEvent &>(*event));
+    InvalidateView();
     return true;
   case QEvent::MouseMove:
     OpenGLDisplayPanelMouseMove(static_cast<QMouseEvent &>(*event));
+    if (static_cast<QMouseEvent &>(*event).buttons() != Qt::NoButton)
+      InvalidateView();
     return true;
   case QEvent::MouseButtonRelease:
     OpenGLDisplayPanelMouseUp(static_cast<QMouseEvent &>(*event));
+    InvalidateView();
     return true;
   case QEvent::MouseButtonDblClick:
     OpenGLDisplayPanelDblClick(static_cast<QMouseEvent &>(*event));
+    InvalidateView();
     return true;
   case QEvent::ContextMenu:
     OpenGLDisplayPanelContextPopup(static_cast<QContextMenuEvent &>(*event).pos());

@@ -110,9 +110,12 @@ protected:
 
   // F1 (about = false) and Ctrl+F1 (about = true); nothing by default.
   virtual void HelpKeyPressed(bool about);
-  // Every other key pressed in the window; ignored by default.
+  // Every other key pressed in the window; ignored by default. A key the view
+  // accepts makes the thread draw the next frame (Invalidate).
   virtual void FormKeyDown(QKeyEvent &event);
-  // The panel's mouse events, in panel coordinates; nothing by default.
+  // The panel's mouse events, in panel coordinates; nothing by default. After
+  // each press, release, double click and move with a button held, and after
+  // each context menu command, the thread draws the next frame.
   virtual void OpenGLDisplayPanelMouseDown(QMouseEvent &event);
   virtual void OpenGLDisplayPanelMouseMove(QMouseEvent &event);
   virtual void OpenGLDisplayPanelMouseUp(QMouseEvent &event);
@@ -129,6 +132,8 @@ protected:
 
 private:
   void OpenGLDisplayPanelResize();
+  // What the view shows may have changed through its handlers.
+  void InvalidateView();
   void OpenGLDisplayPanelContextPopup(const QPoint &position);
   // Puts the image and movie items at the end of the context menu.
   void PopupMenuAboutToShow();

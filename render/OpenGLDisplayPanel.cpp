@@ -2,12 +2,22 @@
 
 #include "settings/MessageDialog.h"
 
+#include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QResizeEvent>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QWindow>
+#include <qopengl.h>
+
+#include <malloc.h>
+
+#include <mutex>
 
 const char *ContextFailureMessage(TContextFailure failure) {
   switch (failure) {
@@ -23,17 +33,100 @@ const char *ContextFailureMessage(TContextFailure failure) {
   return "";
 }
 
-TOpenGLDisplayPanel::TOpenGLDisplayPanel(QWidget *parent) : QOpenGLWidget(parent) {
+// The native window the panel draws on. Its input goes on to the panel widget
+// as the widget's own events (the window lies at the panel's origin, so the
+// positions stay), right presses with the context-menu request that X11 makes
+// of them.
+class TOpenGLDisplayPanel::TNativeWindow : public QWindow {
+public:
+  explicit TNativeWindow(TOpenGLDisplayPanel &panel) : Panel(panel) {
+    setSurfaceType(QSurface::OpenGLSurface);
+    setFormat(RequestedFormat());
+    // The keys stay with the graphic window, where its key handling is.
+    setFlag(Qt::WindowDoesNotAcceptFocus);
+  }
+
+protected:
+  void exposeEvent(QExposeEvent *) override {
+    if (!isExposed())
+      return;
+    Panel.EnsureContext();
+    emit Panel.Exposed();
+  }
+
+  bool event(QEvent *event) override {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+      ForwardMouse(static_cast<QMouseEvent &>(*event));
+      return true;
+    case QEvent::Wheel:
+      ForwardWheel(static_cast<QWheelEvent &>(*event));
+      return true;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+      ForwardKey(static_cast<QKeyEvent &>(*event));
+      return true;
+    default:
+      return QWindow::event(event);
+    }
+  }
+
+private:
+  void ForwardMouse(QMouseEvent &event) {
+    // A widget gets the second press of a double click as the double click
+    // alone.
+    if (event.type() == QEvent::MouseButtonPress &&
+        event.flags().testFlag(Qt::MouseEventCreatedDoubleClick))
+      return;
+    // Nor does it get moves without a button unless it tracks the mouse.
+    if (event.type() == QEvent::MouseMove && event.buttons() == Qt::NoButton &&
+        !Panel.hasMouseTracking())
+      return;
+    const QPointF scene = Panel.mapTo(Panel.window(), event.position());
+    QMouseEvent copy(event.type(), event.position(), scene, event.globalPosition(), event.button(),
+                     event.buttons(), event.modifiers(), event.pointingDevice());
+    QCoreApplication::sendEvent(&Panel, &copy);
+    event.setAccepted(copy.isAccepted());
+    if (event.type() == QEvent::MouseButtonPress && event.button() == Qt::RightButton) {
+      QContextMenuEvent menu(QContextMenuEvent::Mouse, event.position().toPoint(),
+                             event.globalPosition().toPoint(), event.modifiers());
+      QCoreApplication::sendEvent(&Panel, &menu);
+    }
+  }
+
+  void ForwardWheel(QWheelEvent &event) {
+    QWheelEvent copy(event.position(), event.globalPosition(), event.pixelDelta(),
+                     event.angleDelta(), event.buttons(), event.modifiers(), event.phase(),
+                     event.inverted(), event.source(), event.pointingDevice());
+    QCoreApplication::sendEvent(&Panel, &copy);
+    event.setAccepted(copy.isAccepted());
+  }
+
+  void ForwardKey(QKeyEvent &event) {
+    QKeyEvent copy(event.type(), event.key(), event.modifiers(), event.nativeScanCode(),
+                   event.nativeVirtualKey(), event.nativeModifiers(), event.text(),
+                   event.isAutoRepeat(), static_cast<quint16>(event.count()));
+    QCoreApplication::sendEvent(&Panel, &copy);
+    event.setAccepted(copy.isAccepted());
+  }
+
+  TOpenGLDisplayPanel &Panel;
+};
+
+TOpenGLDisplayPanel::TOpenGLDisplayPanel(QWidget *parent) : QWidget(parent) {
   setObjectName("OpenGLDisplayPanel");
-  setFormat(RequestedFormat());
+  Window = new TNativeWindow(*this);
+  // The container owns the window from here on.
+  Container = QWidget::createWindowContainer(Window, this);
+  Container->setFocusPolicy(Qt::NoFocus);
 }
 
 TOpenGLDisplayPanel::~TOpenGLDisplayPanel() {
-  // The context dies in QOpenGLWidget's destructor, after this part of the
-  // object; its signal must not reach it.
-  if (QOpenGLContext *ctx = context())
-    disconnect(ctx, nullptr, this, nullptr);
   ReleaseFonts();
+  Context.reset();
 }
 
 QSurfaceFormat TOpenGLDisplayPanel::RequestedFormat() {
@@ -46,7 +139,18 @@ QSurfaceFormat TOpenGLDisplayPanel::RequestedFormat() {
   format.setBlueBufferSize(8);
   // 24 bits is the deepest depth buffer that the common drivers offer.
   format.setDepthBufferSize(24);
+  // Every window swaps on the one GUI thread: waiting for the display's
+  // refresh at each swap would divide the refresh rate among the windows.
+  format.setSwapInterval(0);
   return format;
+}
+
+QWindow *TOpenGLDisplayPanel::NativeWindow() const {
+  return Window;
+}
+
+QSurfaceFormat TOpenGLDisplayPanel::format() const {
+  return Context ? Context->format() : Window->format();
 }
 
 TGlyphFont &TOpenGLDisplayPanel::AddGlyphFont(const QString &name, int pointSize) {
@@ -57,47 +161,137 @@ TGlyphFont &TOpenGLDisplayPanel::AddGlyphFont(const QString &name, int pointSize
   return font;
 }
 
-bool TOpenGLDisplayPanel::MakeContextCurrent() {
-  if (!isValid())
-    return false;
-  makeCurrent();
-  return QOpenGLContext::currentContext() == context();
+namespace {
+
+// Mesa's software rasteriser allocates the memory of its tile bins anew for
+// every frame and frees it afterwards. With glibc's default the freed heap top
+// goes back to the system at once and every frame faults it in again, which on
+// large cells costs as much as the drawing; keep up to this much instead.
+constexpr int KeptHeapTop = 64 * 1024 * 1024;
+
+void KeepFreedHeapTop() {
+  static std::once_flag once;
+  std::call_once(once, [] { mallopt(M_TRIM_THRESHOLD, KeptHeapTop); });
 }
 
-void TOpenGLDisplayPanel::initializeGL() {
-  // A new context (first show, or a move to another top-level window) gets
-  // fresh lists; the old ones went with the old context.
-  connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] { ReleaseFonts(); });
+} // namespace
+
+bool TOpenGLDisplayPanel::EnsureContext() {
+  if (Initialized)
+    return true;
+  // No native window yet (never shown): nothing failed, there is nothing to
+  // draw on. A failed step is not tried again.
+  if (Window->handle() == nullptr || Failure != TContextFailure::None)
+    return false;
+  auto context = std::make_unique<QOpenGLContext>();
+  context->setFormat(RequestedFormat());
+  if (!context->create()) {
+    Failure = TContextFailure::RenderingContext;
+    return false;
+  }
+  if (!context->makeCurrent(Window)) {
+    Failure = TContextFailure::MakeCurrent;
+    return false;
+  }
+  Context = std::move(context);
+  Initialized = true;
+  KeepFreedHeapTop();
   for (const std::unique_ptr<TGlyphFont> &font : Fonts)
     font->Build();
+  return true;
+}
+
+bool TOpenGLDisplayPanel::MakeContextCurrent() {
+  if (!EnsureContext())
+    return false;
+  return Context->makeCurrent(Window) && QOpenGLContext::currentContext() == Context.get();
+}
+
+void TOpenGLDisplayPanel::makeCurrent() {
+  if (Context)
+    Context->makeCurrent(Window);
+}
+
+void TOpenGLDisplayPanel::doneCurrent() {
+  if (Context)
+    Context->doneCurrent();
 }
 
 void TOpenGLDisplayPanel::ReleaseFonts() {
-  if (!isValid())
+  // The lists die with the context; delete them while it still has a surface.
+  if (!Context || !Context->makeCurrent(Window))
     return;
-  makeCurrent();
   for (const std::unique_ptr<TGlyphFont> &font : Fonts)
     font->Release();
-  doneCurrent();
+  Context->doneCurrent();
 }
 
-void TOpenGLDisplayPanel::paintGL() {
+bool TOpenGLDisplayPanel::IsExposed() const {
+  return Window->isExposed();
+}
+
+void TOpenGLDisplayPanel::DrawWithRenderer() {
+  const qreal ratio = Window->devicePixelRatio();
+  glViewport(0, 0, static_cast<GLsizei>(width() * ratio), static_cast<GLsizei>(height() * ratio));
   if (Renderer != nullptr)
     Renderer->PaintGL(*this);
 }
 
+bool TOpenGLDisplayPanel::PaintNow() {
+  if (!IsExposed() || !MakeContextCurrent())
+    return false;
+  DrawWithRenderer();
+  Context->swapBuffers(Window);
+  return true;
+}
+
+QImage TOpenGLDisplayPanel::grabFramebuffer() {
+  if (!MakeContextCurrent())
+    return {};
+  DrawWithRenderer();
+  const qreal ratio = Window->devicePixelRatio();
+  const int w = static_cast<int>(width() * ratio);
+  const int h = static_cast<int>(height() * ratio);
+  QImage image(w, h, QImage::Format_RGB32);
+  if (image.isNull())
+    return {};
+  glReadBuffer(GL_BACK);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  // Little-endian BGRA bytes are RGB32's words; rows come bottom up.
+  glReadPixels(0, 0, w, h, GL_BGRA, GL_UNSIGNED_BYTE, image.bits());
+  for (int y = 0; y < h; ++y) {
+    auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
+    for (int x = 0; x < w; ++x)
+      row[x] |= 0xff000000u;
+  }
+  return image.mirrored();
+}
+
 void TOpenGLDisplayPanel::resizeEvent(QResizeEvent *event) {
-  QOpenGLWidget::resizeEvent(event);
+  // The native window follows at once, so that the next frame has its size.
+  Container->setGeometry(rect());
+  QWidget::resizeEvent(event);
   emit Resized();
 }
 
+bool TOpenGLDisplayPanel::event(QEvent *event) {
+  if (event->type() == QEvent::CursorChange)
+    Window->setCursor(cursor());
+  const bool result = QWidget::event(event);
+  // The context and the fonts exist as soon as the panel is on screen.
+  if (event->type() == QEvent::Show)
+    EnsureContext();
+  return result;
+}
+
 TContextFailure TOpenGLDisplayPanel::CheckContext() {
-  if (isValid() || !isVisible() || size().isEmpty())
+  if (isValid() || !isVisible() || size().isEmpty() || !IsExposed())
     return TContextFailure::None;
-  const QWindow *window = this->window()->windowHandle();
-  if (window != nullptr && !window->isExposed())
+  TContextFailure failure = TContextFailure::DeviceContext;
+  if (Window->handle() != nullptr && !EnsureContext())
+    failure = Failure;
+  if (isValid())
     return TContextFailure::None;
-  const TContextFailure failure = DiagnoseFailure();
   ContextFailed = failure != TContextFailure::None;
   if (!FailureReported && failure != TContextFailure::None) {
     FailureReported = true;
@@ -130,20 +324,4 @@ void TOpenGLDisplayPanel::ReportContextFailure(TContextFailure failure) {
     ShowMessageBox(nullptr, QGuiApplication::applicationDisplayName(), text, QMessageBox::NoIcon,
                    QMessageBox::Ok);
   });
-}
-
-TContextFailure TOpenGLDisplayPanel::DiagnoseFailure() {
-  QWindow *window = this->window()->windowHandle();
-  if (window == nullptr)
-    return TContextFailure::DeviceContext;
-  // The widget's own attempt leaves no trace of which step failed; repeat the
-  // steps with a context of the same format.
-  QOpenGLContext probe;
-  probe.setFormat(format());
-  if (!probe.create())
-    return TContextFailure::RenderingContext;
-  if (!probe.makeCurrent(window))
-    return TContextFailure::MakeCurrent;
-  probe.doneCurrent();
-  return TContextFailure::RenderingContext;
 }

@@ -2,15 +2,19 @@
 
 #include "render/GlyphFont.h"
 
-#include <QOpenGLWidget>
+#include <QImage>
+#include <QSurfaceFormat>
+#include <QWidget>
 
 #include <memory>
 #include <vector>
 
+class QOpenGLContext;
+class QWindow;
 class TOpenGLDisplayPanel;
 
-// What draws on a panel; the panel calls it inside its paint, with its context
-// current and the viewport set to the panel.
+// What draws on a panel; the panel calls it with its context current and the
+// viewport set to the panel.
 class TPanelRenderer {
 public:
   virtual ~TPanelRenderer() = default;
@@ -31,11 +35,20 @@ enum class TContextFailure {
 // The message shown for a failure ("" for None).
 const char *ContextFailureMessage(TContextFailure failure);
 
-// The surface a graphic window draws on: a QOpenGLWidget with a compatibility
-// profile context (immediate mode, display lists, selection), double-buffered
-// RGBA with a depth buffer. It owns the glyph fonts of its context: they are
-// built when the context is created and released with it.
-class TOpenGLDisplayPanel : public QOpenGLWidget {
+// The surface a graphic window draws on: a native window of its own inside the
+// widget, with a compatibility profile context (immediate mode, display lists,
+// selection), double-buffered RGBA with a depth buffer. A frame is drawn into
+// the window's back buffer and swapped, without the off-screen framebuffer and
+// the composition into the top-level window that a QOpenGLWidget costs.
+//
+// The native window passes its mouse, wheel, key and context-menu events on to
+// the panel widget, in panel coordinates, so that event filters and parents
+// see them as a plain widget's. It never takes the keyboard focus.
+//
+// The panel owns the glyph fonts of its context: they are built when the
+// context is created and released with it. The context lives as long as the
+// panel; hiding and showing keep it.
+class TOpenGLDisplayPanel : public QWidget {
   Q_OBJECT
 
 public:
@@ -47,7 +60,7 @@ public:
 
   // Tries, off screen, the steps a panel's context needs: a surface, a context
   // of the requested format, making it current. A window must not hold a panel
-  // when they fail: the toolkit cannot compose such a window.
+  // when they fail: the toolkit cannot show such a window.
   static TContextFailure ProbeContext();
   // Shows the failure's message in a box with the application's name, after the
   // current event (never from inside a drawing step, where a modal box would
@@ -58,12 +71,11 @@ public:
   // context exists). The reference stays valid as long as the panel.
   TGlyphFont &AddGlyphFont(const QString &name, int pointSize);
 
-  // The renderer called by paintGL; null draws only the clear colour of the
-  // context (nothing at all before the first renderer).
+  // The renderer that draws the frames; null draws nothing.
   void SetRenderer(TPanelRenderer *renderer) { Renderer = renderer; }
   TPanelRenderer *GetRenderer() const { return Renderer; }
 
-  // Makes the panel's context current for direct OpenGL work outside paintGL
+  // Makes the panel's context current for direct OpenGL work outside a frame
   // (selection from a mouse handler). False when the context does not exist.
   bool MakeContextCurrent();
 
@@ -74,21 +86,55 @@ public:
   // True once CheckContext found that the context cannot work.
   bool HasContextFailed() const { return ContextFailed; }
 
+  // Whether the native window can be drawn on now (mapped and not minimised).
+  bool IsExposed() const;
+  // Draws a frame with the renderer and swaps it to the window, before
+  // returning. False, with nothing drawn, when the window is not exposed or the
+  // context does not work.
+  bool PaintNow();
+
+  // True once the context exists and its fonts are built.
+  bool isValid() const { return Initialized; }
+  QOpenGLContext *context() const { return Context.get(); }
+  QSurfaceFormat format() const;
+  // Makes the context current on the panel's window (nothing without one);
+  // doneCurrent releases it.
+  void makeCurrent();
+  void doneCurrent();
+  // Draws a frame with the renderer into the back buffer, without swapping it,
+  // and reads it back: the picture the next frame would show. Null before the
+  // context exists.
+  QImage grabFramebuffer();
+
+  // The native window, for tests that deliver events to it.
+  QWindow *NativeWindow() const;
+
 signals:
   // The panel's size changed.
   void Resized();
+  // The window became exposed, or part of it must be drawn again.
+  void Exposed();
 
 protected:
-  void initializeGL() override;
-  void paintGL() override;
   void resizeEvent(QResizeEvent *event) override;
+  bool event(QEvent *event) override;
 
 private:
+  class TNativeWindow;
+
+  // Creates the context on first use and builds the fonts; false, with the
+  // failure noted, when a step fails.
+  bool EnsureContext();
+  void DrawWithRenderer();
   void ReleaseFonts();
-  TContextFailure DiagnoseFailure();
 
   TPanelRenderer *Renderer = nullptr;
   std::vector<std::unique_ptr<TGlyphFont>> Fonts;
+  TNativeWindow *Window = nullptr;
+  QWidget *Container = nullptr;
+  std::unique_ptr<QOpenGLContext> Context;
+  bool Initialized = false;
+  TContextFailure Failure = TContextFailure::None;
   bool FailureReported = false;
   bool ContextFailed = false;
 };

@@ -1,5 +1,6 @@
 #include "render/OpenGLViewThread.h"
 
+#include "data/NeuronDataFile.h"
 #include "render/GraphicForm.h"
 #include "render/Rgb.h"
 
@@ -11,12 +12,32 @@ TOpenGLViewThread::TOpenGLViewThread(TGraphicForm &owner, const TDataWindow &ini
     : Owner(owner), Window(initialWindow), Geometry(initialWindow),
       DisplayPanel(*owner.DisplayPanel()), SleepPeriod(sleepPeriodMs > 0 ? sleepPeriodMs : 0) {
   DisplayPanel.SetRenderer(this);
+  ExposedConnection = QObject::connect(&DisplayPanel, &TOpenGLDisplayPanel::Exposed, &DisplayPanel,
+                                       [this] { Invalidate(); });
 }
 
 TOpenGLViewThread::~TOpenGLViewThread() {
   TerminateAndWait();
+  QObject::disconnect(ExposedConnection);
+  SetData(nullptr);
   if (DisplayPanel.GetRenderer() == this)
     DisplayPanel.SetRenderer(nullptr);
+}
+
+void TOpenGLViewThread::SetData(const TNeuronDataFile *data) {
+  if (Data != nullptr && FrameListener != 0)
+    Data->RemoveFrameListener(FrameListener);
+  FrameListener = 0;
+  Data = data;
+  WatchedData = data;
+  if (Data != nullptr)
+    FrameListener = Data->AddFrameListener([this] { Invalidate(); });
+  Invalidate();
+}
+
+void TOpenGLViewThread::Invalidate() {
+  Invalidated = true;
+  Wake();
 }
 
 void TOpenGLViewThread::SetClearColorFromColor(const QColor &color, float alpha) {
@@ -30,6 +51,7 @@ void TOpenGLViewThread::SetClearColor(float red, float green, float blue, float 
   ClearColor[1] = green;
   ClearColor[2] = blue;
   ClearColor[3] = alpha;
+  Invalidate();
 }
 
 void TOpenGLViewThread::SetRanges(double xMin, double xMax, double yMin, double yMax) {
@@ -56,12 +78,23 @@ void TOpenGLViewThread::Execute() {
         break;
       if (Owner.TakeProjectionNeeded())
         Synchronize([this] { ProjectionSetup(); });
-      Synchronize([this] {
-        DrawFrame();
-        Owner.FrameDrawn();
-      });
+      const bool attempted = NeedsDrawing();
+      bool painted = false;
+      if (attempted)
+        Synchronize([this, &painted] {
+          painted = DrawFrame();
+          if (painted)
+            Owner.FrameDrawn();
+        });
+      if (painted || (!attempted && FrameShown))
+        ++Frames;
       ++Passes;
       SleepFor(std::chrono::milliseconds(SleepPeriod));
+      // Idle, or a panel that cannot show a frame yet: wait for a change
+      // (a new frame, Invalidate, an expose) instead of spinning.
+      const int idle = IdlePeriodMs - SleepPeriod;
+      if (idle > 0 && ((attempted && !painted) || !NeedsDrawing()))
+        WaitForWake(std::chrono::milliseconds(idle));
     }
   } catch (...) {
     // The loop ends; the context is still released and the window told.
@@ -77,6 +110,7 @@ void TOpenGLViewThread::Execute() {
 void TOpenGLViewThread::ProjectionSetup() {
   FitGeometry(DisplayPanel.x(), DisplayPanel.y(), DisplayPanel.width(), DisplayPanel.height());
   ProjectionChanged();
+  Invalidate();
 }
 
 void TOpenGLViewThread::FitGeometry(int panelLeft, int panelTop, int panelWidth, int panelHeight) {
@@ -89,13 +123,37 @@ void TOpenGLViewThread::LoadProjection() {
     gluOrtho2D(Geometry.ViewLeft, Geometry.ViewRight, Geometry.ViewBottom, Geometry.ViewTop);
 }
 
-void TOpenGLViewThread::DrawFrame() {
+bool TOpenGLViewThread::NeedsDrawing() const {
+  return Invalidated || ItemsSignature() != DrawnItems;
+}
+
+std::uint64_t TOpenGLViewThread::ItemsSignature() const {
+  const TNeuronDataFile *data = WatchedData;
+  if (data == nullptr || data->GetItemChecked() == nullptr)
+    return 0;
+  // FNV-1a over the flags, with the count folded in.
+  std::uint64_t hash = 14695981039346656037ull ^ static_cast<std::uint64_t>(data->GetItemCount());
+  for (std::int32_t i = 0; i < data->GetItemCount(); ++i)
+    hash = (hash ^ data->GetItemChecked()[i].load(std::memory_order_relaxed)) * 1099511628211ull;
+  return hash;
+}
+
+bool TOpenGLViewThread::DrawFrame() {
   if (!DisplayPanel.isVisible())
-    return;
-  // Paints at once (not at the next event loop turn): PaintGL has run, and the
-  // frame reached the window, when this returns.
-  DisplayPanel.repaint();
+    return false;
+  // Whatever changes from here on is drawn by the next pass.
+  Invalidated = false;
+  DrawnItems = ItemsSignature();
+  // Draws and swaps at once: the frame has reached the window when this
+  // returns.
+  const bool painted = DisplayPanel.PaintNow();
+  if (painted)
+    ++Draws;
+  else
+    Invalidated = true;
+  FrameShown = painted;
   DisplayPanel.CheckContext();
+  return painted;
 }
 
 void TOpenGLViewThread::PaintGL(TOpenGLDisplayPanel &) {
@@ -108,7 +166,6 @@ void TOpenGLViewThread::PaintGL(TOpenGLDisplayPanel &) {
   glLoadIdentity();
   DrawLayers();
   glFlush();
-  ++Frames;
 }
 
 void TOpenGLViewThread::ReleaseContext() {

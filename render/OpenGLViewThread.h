@@ -14,10 +14,19 @@ class TNeuronDataFile;
 
 // The rendering thread of a graphic window. It draws nothing itself: each pass
 // asks the GUI thread to run the projection setup (only after the panel was
-// resized) and to repaint the panel at once, then sleeps for the sleep period.
-// The repaint runs PaintGL inside the panel's paint, so a pass that reports a
-// frame has really drawn it. Every setter and every drawing step runs on the
-// GUI thread, so they never overlap.
+// resized) and, when what the view shows has changed since it last drew, to
+// draw a frame and swap it to the panel at once; then it sleeps for the sleep
+// period. A pass that reports a frame has really drawn it. Every setter and
+// every drawing step runs on the GUI thread, so they never overlap.
+//
+// What the thread sees changing by itself: the data's current frame and its
+// colours, the checked items, the ranges and the projection, the panel's size
+// and its exposure, the clear colour and the data set. Anything else a view
+// shows (options, points, its transformation) the view reports with
+// Invalidate. While nothing changes a pass draws nothing: the view keeps its
+// picture, and its last drawn time stays the time of the frame it shows. With
+// a sleep period below IdlePeriodMs an idle thread waits up to that long for a
+// change, so that it neither spins nor misses one.
 //
 // When Execute ends (terminated, or by an exception) the thread detaches from
 // the panel, releases its context and tells its window through
@@ -37,23 +46,31 @@ public:
   // Stores the data window and runs the projection setup at once; a view may
   // refuse a window (AcceptRanges), which then keeps the previous one.
   void SetRanges(double xMin, double xMax, double yMin, double yMax);
-  // The data drawn from (not owned); null draws no data layer.
-  void SetData(const TNeuronDataFile *data) { Data = data; }
+  // The data drawn from (not owned; it must outlive the thread or be set
+  // again first); null draws no data layer. The thread follows its frames.
+  void SetData(const TNeuronDataFile *data);
   const TNeuronDataFile *GetData() const { return Data; }
 
   // Tells the thread that what the view shows changed for a reason it cannot
-  // see itself (options, items, points, the view's transformation): the next
-  // pass draws. Frames, ranges and the panel's size need no call. GUI thread.
-  void Invalidate() { Invalidated = true; }
+  // see itself (options, points, the view's transformation): the next pass
+  // draws, at once if the thread waits. Frames, items, ranges, the panel's
+  // size and exposure need no call. Any thread.
+  void Invalidate();
 
   // The time of the frame last drawn; -1.0 until a frame with data was drawn.
   double GetLastDrawnTime() const { return LastDrawnTime; }
   // True once the panel's context works.
   bool IsContextReady() const;
-  // Passes of the loop and frames painted so far (paints outside the loop, e.g.
-  // after an expose, count too).
+  // Passes of the loop so far.
   std::uint64_t GetPassCount() const { return Passes; }
+  // Passes after which the panel showed the view as it is now: those that drew,
+  // and those that found nothing changed since a frame that was shown.
   std::uint64_t GetFrameCount() const { return Frames; }
+  // Frames drawn and swapped to the panel: the passes that found a change.
+  std::uint64_t GetDrawCount() const { return Draws; }
+
+  // The longest an idle pass waits for a change, in ms.
+  static constexpr int IdlePeriodMs = 15;
 
   const TDataWindow &GetDataWindow() const { return Window; }
   const TViewGeometry &GetGeometry() const { return Geometry; }
@@ -90,14 +107,25 @@ protected:
   TViewGeometry Geometry;
 
 private:
-  void DrawFrame();
+  // Draws and swaps a frame; false when the panel could not show it.
+  bool DrawFrame();
   void ReleaseContext();
+  bool NeedsDrawing() const;
+  // A digest of the checked items' flags.
+  std::uint64_t ItemsSignature() const;
 
   TOpenGLDisplayPanel &DisplayPanel;
   float ClearColor[4] = {1.0f, 1.0f, 1.0f, 0.0f};
   const int SleepPeriod;
   std::atomic<double> LastDrawnTime{-1.0};
   std::atomic<bool> Invalidated{true};
+  // Data as the thread reads it outside the drawing steps.
+  std::atomic<const TNeuronDataFile *> WatchedData{nullptr};
+  int FrameListener = 0;
+  std::atomic<std::uint64_t> DrawnItems{0};
+  std::atomic<bool> FrameShown{false};
+  QMetaObject::Connection ExposedConnection;
   std::atomic<std::uint64_t> Passes{0};
   std::atomic<std::uint64_t> Frames{0};
+  std::atomic<std::uint64_t> Draws{0};
 };

@@ -84,6 +84,14 @@ void TThread::Terminate() {
   StateChanged.notify_all();
 }
 
+void TThread::Wake() {
+  {
+    std::lock_guard lock(StateMutex);
+    WakeRequested = true;
+  }
+  StateChanged.notify_all();
+}
+
 void TThread::SetPriority(TPriority priority) {
   Priority = priority;
   if (NativeId != 0)
@@ -195,6 +203,15 @@ void TThread::SleepFor(std::chrono::milliseconds period) {
   {
     std::unique_lock lock(StateMutex);
     StateChanged.wait_for(lock, period, [&] { return Terminated.load(); });
+  }
+  WaitWhileSuspended();
+}
+
+void TThread::WaitForWake(std::chrono::milliseconds period) {
+  {
+    std::unique_lock lock(StateMutex);
+    StateChanged.wait_for(lock, period, [&] { return Terminated || WakeRequested; });
+    WakeRequested = false;
   }
   WaitWhileSuspended();
 }

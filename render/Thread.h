@@ -41,6 +41,9 @@ public:
   void Terminate();
   bool IsTerminated() const { return Terminated; }
 
+  // Cuts the current or the next WaitForWake short. Any thread.
+  void Wake();
+
   // True once Execute has returned (also after it threw).
   bool IsFinished() const { return Finished; }
 
@@ -77,6 +80,10 @@ protected:
   // Sleeps for the period or until Terminate; then waits while suspended.
   void SleepFor(std::chrono::milliseconds period);
 
+  // Like SleepFor, but Wake also ends it; returns at once when Wake was called
+  // since the last WaitForWake.
+  void WaitForWake(std::chrono::milliseconds period);
+
 private:
   struct TSyncRequest;
   struct TSyncState;
@@ -90,6 +97,7 @@ private:
   std::condition_variable StateChanged;
   std::atomic<bool> Suspended{true};
   std::atomic<bool> Terminated{false};
+  bool WakeRequested = false;
   std::atomic<bool> Finished{false};
   std::atomic<TPriority> Priority{TPriority::Normal};
   std::atomic<int> NativeId{0};

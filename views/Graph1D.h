@@ -27,22 +27,49 @@ struct TGraph1DStrip {
 // section's end; a section with two or more children ends at the middle of its
 // last segment and forks from there, one two-vertex strip per child, to the
 // mean of its last value and the child's first.
+//
+// The strips' shape depends on the model and the checked items alone: Layout
+// builds it once, with each vertex's distance and the segments its value and
+// colour come from; Fill then sets the values and colours of a frame.
 class TGraph1D {
 public:
-  // Rebuilds the strips from the model, the frame's values (one per global
-  // segment) and colours (red, green, blue per global segment). Sections
-  // without segments are skipped; children outside the model are ignored.
+  // Lays out the strips of the checked items. Sections without segments are
+  // skipped; children outside the model are ignored.
+  void Layout(const TNeuronDataFile &data);
+  // Whether the model or its checked items differ from the last Layout.
+  bool NeedsLayout(const TNeuronDataFile &data) const;
+  // Sets every vertex's value and colour from a frame's values (one per
+  // global segment) and colours (red, green, blue per global segment).
+  void Fill(const double *values, const float *colors);
+  // Layout and Fill.
   void Build(const TNeuronDataFile &data, const double *values, const float *colors);
 
   const std::vector<TGraph1DVertex> &Vertices() const { return VertexList; }
   const std::vector<TGraph1DStrip> &Strips() const { return StripList; }
+  // The strips as separate lines, two vertex indices each: one draw call for
+  // the whole graph, with the same pixels as the strips.
+  const std::vector<std::uint32_t> &LineIndices() const { return Lines; }
 
 private:
+  // Where a vertex's value and colour come from: the mean of the values of
+  // segments A and B (A's value alone when B is -1), in segment Color's colour.
+  struct TSource {
+    std::int32_t A = 0;
+    std::int32_t B = -1;
+    std::int32_t Color = 0;
+  };
+
   void BeginStrip();
-  void Add(double x, double y, const float *color);
+  void Add(double x, TSource source);
   void EndStrip();
 
   std::vector<TGraph1DVertex> VertexList;
+  std::vector<TSource> Sources;
   std::vector<TGraph1DStrip> StripList;
+  std::vector<std::uint32_t> Lines;
   std::vector<std::int32_t> Forks;
+  // What the layout was made for.
+  const TNeuronDataFile *LaidOut = nullptr;
+  std::vector<std::uint8_t> LaidOutItems;
+  std::size_t LaidOutSections = 0;
 };

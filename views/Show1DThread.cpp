@@ -63,18 +63,25 @@ void TOpenGLThread1D::DrawGraph() {
     values = frame + 1;
     colors = Data->GetCurrentColors();
   }
-  Graph.Build(*Data, values, colors);
+  // The strips' shape changes only with the items; each frame brings values
+  // and colours.
+  if (Graph.NeedsLayout(*Data))
+    Graph.Layout(*Data);
+  Graph.Fill(values, colors);
   glLineWidth(GraphicLineWidth);
   const std::vector<TGraph1DVertex> &vertices = Graph.Vertices();
   if (!vertices.empty()) {
-    // Client-side arrays (OpenGL 1.1): the same strips as glBegin/glEnd, without
+    // Client-side arrays (OpenGL 1.1): the same lines as glBegin/glEnd, without
     // two calls per vertex.
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
     glVertexPointer(2, GL_FLOAT, sizeof(TGraph1DVertex), &vertices[0].X);
     glColorPointer(3, GL_FLOAT, sizeof(TGraph1DVertex), &vertices[0].R);
-    for (const TGraph1DStrip &strip : Graph.Strips())
-      glDrawArrays(GL_LINE_STRIP, strip.First, strip.Count);
+    // One call for the whole graph: a call per strip costs more than its
+    // lines when sections are short, and llvmpipe draws separate lines faster
+    // than strips, to the same pixels.
+    glDrawElements(GL_LINES, static_cast<GLsizei>(Graph.LineIndices().size()), GL_UNSIGNED_INT,
+                   Graph.LineIndices().data());
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
   }

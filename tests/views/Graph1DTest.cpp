@@ -104,4 +104,41 @@ TEST_F(Graph1D, UncheckedItemsAreLeftOut) {
   EXPECT_TRUE(Graph.Vertices().empty());
 }
 
+// A layout kept over frames gives what a fresh build gives for each frame,
+// and asks to be made again exactly when the checked items change.
+TEST_F(Graph1D, ALayoutKeptOverFramesMatchesAFreshBuild) {
+  Graph.Layout(Data);
+  EXPECT_FALSE(Graph.NeedsLayout(Data));
+  for (double offset : {0.0, -35.5, 12.25}) {
+    std::vector<double> values = Values;
+    std::vector<float> colors = Colors;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      values[i] += offset * static_cast<double>(i % 3);
+      colors[3 * i + 1] = static_cast<float>(i) / 20.0f;
+    }
+    Graph.Fill(values.data(), colors.data());
+    TGraph1D fresh;
+    fresh.Build(Data, values.data(), colors.data());
+    ASSERT_EQ(Graph.Vertices().size(), fresh.Vertices().size());
+    for (std::size_t i = 0; i < fresh.Vertices().size(); ++i) {
+      const TGraph1DVertex &a = Graph.Vertices()[i];
+      const TGraph1DVertex &b = fresh.Vertices()[i];
+      EXPECT_TRUE(a.X == b.X && a.Y == b.Y && a.R == b.R && a.G == b.G && a.B == b.B)
+          << "vertex " << i << " at offset " << offset;
+    }
+  }
+  // The lines join each strip's neighbouring vertices, strip after strip.
+  std::vector<std::uint32_t> lines;
+  for (const TGraph1DStrip &strip : Graph.Strips())
+    for (int i = strip.First; i + 1 < strip.First + strip.Count; ++i)
+      lines.insert(lines.end(), {static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(i + 1)});
+  EXPECT_EQ(Graph.LineIndices(), lines);
+  Data.GetItemChecked()[1] = 0;
+  EXPECT_TRUE(Graph.NeedsLayout(Data));
+  Graph.Layout(Data);
+  EXPECT_FALSE(Graph.NeedsLayout(Data));
+  Data.GetItemChecked()[1] = 1;
+  EXPECT_TRUE(Graph.NeedsLayout(Data));
+}
+
 } // namespace

@@ -1,5 +1,6 @@
 #include "ViewTestData.h"
 
+#include "render/OpenGLDisplayPanel.h"
 #include "settings/MessageDialog.h"
 #include "views/Show1D.h"
 #include "views/Show1DThread.h"
@@ -48,6 +49,38 @@ TEST(NoOpenGL, The1DWindowReportsTheContextAndGoesOn) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].first.toStdString(), "Dendrovia");
   EXPECT_EQ(boxes[0].second.toStdString(), "Could not create a rendering context");
+}
+
+// A panel shown where no context can be had draws nothing, reads back
+// nothing, and reports the rendering context once.
+TEST(NoOpenGL, APanelWithoutAContextReportsItOnce) {
+  qputenv("QT_XCB_GL_INTEGRATION", "none");
+  int argc = 1;
+  char name[] = "no_opengl";
+  char *argv[] = {name, nullptr};
+  QApplication app(argc, argv);
+  QApplication::setApplicationDisplayName("Dendrovia");
+  std::vector<QString> boxes;
+  TScopedMessageBoxHandler handler([&](QWidget *, const QString &, const QString &text,
+                                       QMessageBox::Icon, QMessageBox::StandardButtons) {
+    boxes.push_back(text);
+    return QMessageBox::Ok;
+  });
+
+  QWidget window;
+  auto *panel = new TOpenGLDisplayPanel(&window);
+  window.resize(200, 100);
+  panel->resize(200, 100);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return panel->IsExposed(); }, 5000));
+  EXPECT_FALSE(panel->PaintNow());
+  EXPECT_FALSE(panel->MakeContextCurrent());
+  EXPECT_TRUE(panel->grabFramebuffer().isNull());
+  EXPECT_EQ(panel->CheckContext(), TContextFailure::RenderingContext);
+  EXPECT_EQ(panel->CheckContext(), TContextFailure::RenderingContext);
+  QTest::qWait(50);
+  EXPECT_EQ(boxes, std::vector<QString>{"Could not create a rendering context"});
 }
 
 } // namespace

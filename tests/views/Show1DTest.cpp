@@ -9,10 +9,13 @@
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -115,6 +118,21 @@ protected:
   std::unique_ptr<TShow1DForm> Form;
   QImage Picture;
   TViewGeometry Geometry;
+};
+
+// Counts the expose events of a window that other windows on the display
+// caused: each may rightly ask for a frame.
+class TExposeCounter : public QObject {
+public:
+  explicit TExposeCounter(QWindow *window) { window->installEventFilter(this); }
+  int Count = 0;
+
+protected:
+  bool eventFilter(QObject *watched, QEvent *event) override {
+    if (event->type() == QEvent::Expose && static_cast<QWindow *>(watched)->isExposed())
+      ++Count;
+    return false;
+  }
 };
 
 TEST_F(Show1D, TheDistanceAxisLiesAtZeroOrAtTheValueMinimum) {
@@ -286,6 +304,76 @@ TEST_F(Show1D, AWindowCanBeDestroyedFromInsideAModalBox) {
   });
   box.exec();
   EXPECT_EQ(Form, nullptr);
+}
+
+TEST_F(Show1D, AViewWhoseFrameStaysDrawsNoMoreButStillReportsItDrawn) {
+  Open({StraightSection("soma", -1, 50, 1)}, {{0.0, -10.0}, {1.0, 20.0}});
+  Form->move(1300, 650);
+  TOpenGLThread1D *thread = Form->RenderThread1D();
+  const std::uint64_t draws = SettledDraws(*thread);
+  const std::uint64_t passes = thread->GetPassCount();
+  const std::uint64_t frames = thread->GetFrameCount();
+  const TExposeCounter exposes(Form->DisplayPanel()->NativeWindow());
+  QTest::qWait(200);
+  EXPECT_LE(thread->GetDrawCount(), draws + exposes.Count);
+  // The loop goes on, and counts the picture as current.
+  EXPECT_GT(thread->GetPassCount(), passes);
+  EXPECT_GT(thread->GetFrameCount(), frames);
+  EXPECT_EQ(Form->GetLastDrawnTime(), 0.0);
+}
+
+// One change of what the view shows: one frame drawn, then none.
+TEST_F(Show1D, EachChangeDrawsExactlyOneFrame) {
+  Open({StraightSection("soma", -1, 30, 1), StraightSection("dendrite", 0, 100, 1)},
+       {{0.0, -10.0, 10.0}, {1.0, 20.0, 30.0}, {2.0, 0.0, 5.0}});
+  // Away from where other tests' windows appear: covering it would expose it.
+  Form->move(1300, 650);
+  TOpenGLThread1D *thread = Form->RenderThread1D();
+  QWidget cover;
+  const std::vector<std::pair<std::string, std::function<void()>>> changes = {
+      {"frame step", [&] { Context->Data.StepForward(0); }},
+      {"recolouring", [&] { Context->Data.RecolorCurrentFrame(); }},
+      {"scale edit",
+       [&] {
+         Context->VariableMin = "-60";
+         Form->UpdateVariableScale();
+       }},
+      {"item toggle",
+       [&] {
+         Context->Data.GetItemChecked()[1] = 0;
+         Form->UpdateDistanceRange();
+       }},
+      {"item toggle keeping the axis",
+       [&] {
+         Context->Data.GetItemChecked()[1] = 1;
+         Context->Data.GetItemChecked()[0] = 0;
+         Form->UpdateDistanceRange();
+       }},
+      {"invalidation", [&] { thread->Invalidate(); }},
+      {"resize", [&] { Form->resize(500, 320); }},
+      {"expose",
+       [&] {
+         cover.setGeometry(Form->geometry());
+         cover.show();
+         ASSERT_TRUE(QTest::qWaitForWindowExposed(&cover));
+         SettledDraws(*thread);
+         cover.hide();
+       }},
+  };
+  const TExposeCounter exposes(Form->DisplayPanel()->NativeWindow());
+  for (const auto &[name, change] : changes) {
+    const std::uint64_t draws = SettledDraws(*thread);
+    const int exposed = exposes.Count;
+    change();
+    const std::uint64_t after = SettledDraws(*thread);
+    // Other tests' windows on the same display may expose this one meanwhile.
+    const int others = std::max(0, exposes.Count - exposed - (name == "expose" ? 1 : 0));
+    EXPECT_GE(after, draws + 1) << name;
+    EXPECT_LE(after, draws + 1 + others) << name;
+  }
+  EXPECT_EQ(Form->GetLastDrawnTime(), 1.0);
+  Grab();
+  EXPECT_TRUE(HasColorNear(50.0, 30.0, Context->ColorOf(30.0)));
 }
 
 // Creating and destroying windows with their threads in every state must

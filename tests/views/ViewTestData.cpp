@@ -1,8 +1,29 @@
 #include "ViewTestData.h"
 
+#include "render/OpenGLViewThread.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
+
+std::uint64_t SettledDraws(const TOpenGLViewThread &thread) {
+  std::uint64_t draws = thread.GetDrawCount();
+  QElapsedTimer quiet;
+  quiet.start();
+  while (quiet.elapsed() < 20 * TOpenGLViewThread::IdlePeriodMs) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QThread::msleep(5);
+    if (thread.GetDrawCount() != draws) {
+      draws = thread.GetDrawCount();
+      quiet.restart();
+    }
+  }
+  return draws;
+}
 
 TNeuronDataWriter::TSection StraightSection(const std::string &name, int parent, double length,
                                             int segments) {

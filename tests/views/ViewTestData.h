@@ -7,8 +7,16 @@
 
 #include <QTemporaryDir>
 
+#include <cstdint>
+
 #include <string>
 #include <vector>
+
+class TOpenGLViewThread;
+
+// Waits, serving events, until the view has drawn nothing new for a while;
+// its draw count then.
+std::uint64_t SettledDraws(const TOpenGLViewThread &thread);
 
 // A straight section along x: Length = length, Parent = parent, segments.
 TNeuronDataWriter::TSection StraightSection(const std::string &name, int parent, double length,
