@@ -4,6 +4,7 @@
 #include "data/NeuronDataFile.h"
 #include "render/GlyphFont.h"
 #include "settings/Options.h"
+#include "views/CurrentFrame.h"
 
 #include <GL/glu.h>
 #include <qopengl.h>
@@ -63,28 +64,21 @@ const TDendrogram &TOpenGLThread2D::Layout() {
 void TOpenGLThread2D::DrawLayers() {
   if (Data == nullptr)
     return;
-  double time = 0.0;
-  const float *colors = nullptr;
-  {
-    std::lock_guard lock(Data->GetFrameLock());
-    const double *frame = Data->GetCurrentFrame();
-    if (Data->GetFileName().empty() || frame == nullptr)
-      return;
-    time = frame[0];
-    colors = Data->GetCurrentColors();
-  }
+  const std::optional<TCurrentFrame> frame = FetchCurrentFrame(*Data);
+  if (!frame)
+    return;
   // With no item checked (or spacings of 0) there is no height to fit: only
   // the background, but the frame still counts as drawn.
   const bool flat =
       Geometry.ViewLeft == Geometry.ViewRight || Geometry.ViewBottom == Geometry.ViewTop;
   if (Layout().IsEmpty() || flat) {
-    SetLastDrawnTime(time);
+    SetLastDrawnTime(frame->Time);
     return;
   }
   if (ShowPalette && Palette != nullptr)
     DrawPaletteBar();
-  DrawDendrogram(colors);
-  SetLastDrawnTime(time);
+  DrawDendrogram(frame->Colors);
+  SetLastDrawnTime(frame->Time);
   DrawScaleBar();
   DrawMarkers();
 }

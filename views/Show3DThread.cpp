@@ -3,6 +3,7 @@
 #include "data/DataToColor.h"
 #include "data/NeuronDataFile.h"
 #include "render/GlyphFont.h"
+#include "views/CurrentFrame.h"
 
 #include <algorithm>
 #include <cmath>
@@ -219,24 +220,17 @@ void TOpenGLThread3D::DrawPalette() const {
 }
 
 void TOpenGLThread3D::DrawModel() {
-  double time = 0.0;
-  const float *colors = nullptr;
-  {
-    std::lock_guard lock(Data->GetFrameLock());
-    const double *frame = Data->GetCurrentFrame();
-    if (Data->GetFileName().empty() || frame == nullptr)
-      return;
-    time = frame[0];
-    colors = Data->GetCurrentColors();
-  }
+  const std::optional<TCurrentFrame> frame = FetchCurrentFrame(*Data);
+  if (!frame)
+    return;
   Morphology.Update(*Data);
   if (!Morphology.Lines().empty()) {
     if (ShapeStyle == Wire)
-      DrawWire(colors);
+      DrawWire(frame->Colors);
     else
-      DrawDiameter(colors);
+      DrawDiameter(frame->Colors);
   }
-  SetLastDrawnTime(time);
+  SetLastDrawnTime(frame->Time);
 }
 
 void TOpenGLThread3D::DrawWire(const float *colors) {
