@@ -1,22 +1,17 @@
 #include "views/Show3DThread.h"
 
-#include "data/DataToColor.h"
 #include "data/NeuronDataFile.h"
 #include "render/GlyphFont.h"
 #include "views/CurrentFrame.h"
+#include "views/PaletteBar.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <mutex>
 #include <qopengl.h>
 
 namespace {
 
 constexpr int LabelFontSize = 8;
-constexpr int PaletteCellWidth = 15;
-constexpr int LabelGapX = 3;
-constexpr int LabelGapY = 4;
 
 } // namespace
 
@@ -165,8 +160,9 @@ void TOpenGLThread3D::LoadProjection() {
 void TOpenGLThread3D::DrawLayers() {
   if (ShowAxes)
     DrawAxes();
+  // The palette changes on the GUI thread only, like this drawing: no lock.
   if (ShowPalette && Palette != nullptr)
-    DrawPalette();
+    DrawPaletteBar(*Palette, Geometry, Font, PaletteLeft, PaletteTop);
   if (Data != nullptr)
     DrawModel();
 }
@@ -187,35 +183,6 @@ void TOpenGLThread3D::DrawAxes() const {
     glVertex3d(axis == 0 ? length : 0.0, axis == 1 ? length : 0.0, axis == 2 ? length : 0.0);
   }
   glEnd();
-  glPopMatrix();
-}
-
-void TOpenGLThread3D::DrawPalette() const {
-  // The palette changes on the GUI thread only, like this drawing: no lock.
-  const double width = Geometry.XUnits(PaletteCellWidth);
-  const double height = Geometry.YUnits(Font.TextHeight() + 2);
-  glPushMatrix();
-  glTranslated(Geometry.ViewLeft + Geometry.XUnits(PaletteLeft),
-               Geometry.ViewTop - Geometry.YUnits(PaletteTop), 0.0);
-  const int count = Palette->GetColorCount();
-  glBegin(GL_QUADS);
-  for (int i = 0; i < count; ++i) {
-    const TColor3f &color = Palette->GetColor(i);
-    glColor3f(color[0], color[1], color[2]);
-    glVertex2d(0.0, i * height);
-    glVertex2d(width, i * height);
-    glVertex2d(width, (i + 1) * height);
-    glVertex2d(0.0, (i + 1) * height);
-  }
-  glEnd();
-  glColor3f(LabelColor[0], LabelColor[1], LabelColor[2]);
-  const double labelX = width + Geometry.XUnits(LabelGapX);
-  const double labelY = Geometry.YUnits(LabelGapY);
-  for (int i = 0; i < count; ++i) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.3f", Palette->GetColorValue(i));
-    Font.Draw(labelX, i * height + labelY, text);
-  }
   glPopMatrix();
 }
 

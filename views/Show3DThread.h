@@ -74,7 +74,6 @@ private:
   double EmptyExtent() const;
   double AxisLength() const;
   void DrawAxes() const;
-  void DrawPalette() const;
   void DrawModel();
   void DrawWire(const float *colors);
   void DrawDiameter(const float *colors);
@@ -90,7 +89,6 @@ private:
   float AxisLineWidth = 1.0f;
   bool ShowAxes = false;
   float GraphicLineWidth = 1.0f;
-  TRgb LabelColor{0.0f, 0.0f, 0.0f};
   int PaletteLeft = 50;
   int PaletteTop = 100;
   bool ShowPalette = false;
