@@ -58,7 +58,6 @@ public:
   const TModelTransform3D &Transform() const { return ModelTransform; }
   int GetShapeStyle() const { return ShapeStyle; }
   bool GetShowAxes() const { return ShowAxes; }
-  bool GetShowPalette() const { return ShowPalette; }
 
   // The least gap between the model's bounding box and the panel edges.
   static constexpr int MinimumMargin = 10;
