@@ -69,10 +69,7 @@ void Paint2DFrame(benchmark::State &state) {
   PaintBenchFrames(state, *OpenWindow(context, state));
 }
 BENCHMARK(Paint2DFrame)
-    ->Args({10000, 0})
-    ->Args({10000, 100})
-    ->Args({100000, 0})
-    ->Args({100000, 100})
+    ->ArgsProduct({{10000, 100000}, {0, 100}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
@@ -86,10 +83,7 @@ void PassRate2D(benchmark::State &state) {
   CountBenchPasses(state, *OpenWindow(context, state));
 }
 BENCHMARK(PassRate2D)
-    ->Args({10000, 0})
-    ->Args({10000, 100})
-    ->Args({100000, 0})
-    ->Args({100000, 100})
+    ->ArgsProduct({{10000, 100000}, {0, 100}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -7,10 +7,6 @@
 #include "bench/BenchViewWindow.h"
 #include "views/FtSampler.h"
 #include "views/ShowFt.h"
-#include "views/ShowFtThread.h"
-
-#include <QCoreApplication>
-#include <QTest>
 
 #include <benchmark/benchmark.h>
 
@@ -124,20 +120,7 @@ BENCHMARK(PaintFtFrame)->Arg(10000)->Arg(1000000)->Unit(benchmark::kMillisecond)
 // into the window.
 void DrawFtFrame(benchmark::State &state) {
   TBenchContext context(40, 30.0, state.range(0));
-  std::unique_ptr<TShowFtForm> form = OpenWindow(context, state);
-  TOpenGLThreadFt *thread = form->RenderThreadFt();
-  thread->Suspend();
-  QTest::qWait(50);
-  TOpenGLDisplayPanel *panel = form->DisplayPanel();
-  for (auto _ : state) {
-    const std::uint64_t before = thread->GetFrameCount();
-    panel->repaint();
-    while (thread->GetFrameCount() == before)
-      QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-  }
-  state.counters["fps"] =
-      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-  form->StopRenderThread();
+  DrawBenchFrames(state, *OpenWindow(context, state));
 }
 BENCHMARK(DrawFtFrame)->Arg(10000)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
