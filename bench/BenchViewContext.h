@@ -13,16 +13,12 @@
 class TBenchViewContext : public TViewContext {
 public:
   explicit TBenchViewContext(int segments, int segmentsPerSection = 50) {
-    if (segments == 0)
-      return;
-    const TSampleNeuron::TShape shape{.Sections = segments / segmentsPerSection,
-                                      .Trunks = 8,
-                                      .Segments = segments,
-                                      .Points = 2 * segments};
-    Data.Load(TBenchInputs::Get(shape, 40, 0.25));
-    Palette.SetRange(-80.0, 40.0);
-    Data.SetPalette(&Palette);
-    Data.SeekFrame(5.0);
+    if (segments != 0)
+      Open({.Sections = segments / segmentsPerSection,
+            .Trunks = 8,
+            .Segments = segments,
+            .Points = 2 * segments},
+           40, 0.25, 5.0);
   }
 
   const TNeuronDataFile &GetViewData() const override { return Data; }
@@ -38,4 +34,16 @@ public:
   TNeuronDataFile Data;
   TDataToColor Palette;
   TSelectedPointList Points;
+
+protected:
+  TBenchViewContext() = default;
+
+  // Loads a sample of the shape and length, coloured over -80..40, at the
+  // frame of the time.
+  void Open(const TSampleNeuron::TShape &shape, std::int64_t frames, double dt, double time) {
+    Data.Load(TBenchInputs::Get(shape, frames, dt));
+    Palette.SetRange(-80.0, 40.0);
+    Data.SetPalette(&Palette);
+    Data.SeekFrame(time);
+  }
 };

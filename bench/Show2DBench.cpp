@@ -4,15 +4,12 @@
 // Run under an X server: xvfb-run -a -s "-screen 0 1920x1080x24" dendrovia_bench_show2d
 
 #include "bench/BenchViewContext.h"
-#include "render/OpenGLDisplayPanel.h"
+#include "bench/BenchViewWindow.h"
 #include "settings/Options.h"
 #include "views/Dendrogram.h"
 #include "views/Show2D.h"
 #include "views/Show2DThread.h"
 
-#include <GL/gl.h>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTest>
 
 #include <benchmark/benchmark.h>
@@ -48,16 +45,7 @@ void AddPoints(TBenchViewContext &context, int count) {
 std::unique_ptr<TShow2DForm> OpenWindow(TBenchViewContext &context, benchmark::State &state) {
   auto form = std::make_unique<TShow2DForm>(context);
   form->SetSelectedPoints(context.Points);
-  form->resize(800, 600);
-  form->show();
-  if (!QTest::qWaitForWindowExposed(form.get()))
-    state.SkipWithError("the window was not shown");
-  QElapsedTimer timer;
-  timer.start();
-  while (form->RenderThread2D()->GetPassCount() < 1 && timer.elapsed() < 10000)
-    QTest::qWait(1);
-  if (form->GetLastDrawnTime() < 0.0)
-    state.SkipWithError("no frame was drawn");
+  ShowBenchWindow(*form, state);
   return form;
 }
 
@@ -78,26 +66,10 @@ BENCHMARK(BuildDendrogram)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecon
 void Paint2DFrame(benchmark::State &state) {
   TBenchViewContext context(static_cast<int>(state.range(0)), SegmentsPerSection);
   AddPoints(context, static_cast<int>(state.range(1)));
-  std::unique_ptr<TShow2DForm> form = OpenWindow(context, state);
-  form->RenderThread2D()->Suspend();
-  QTest::qWait(50);
-  TOpenGLDisplayPanel *panel = form->DisplayPanel();
-  TPanelRenderer *renderer = panel->GetRenderer();
-  panel->makeCurrent();
-  for (auto _ : state) {
-    renderer->PaintGL(*panel);
-    glFinish();
-  }
-  panel->doneCurrent();
-  state.counters["fps"] =
-      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-  form->StopRenderThread();
+  PaintBenchFrames(state, *OpenWindow(context, state));
 }
 BENCHMARK(Paint2DFrame)
-    ->Args({10000, 0})
-    ->Args({10000, 100})
-    ->Args({100000, 0})
-    ->Args({100000, 100})
+    ->ArgsProduct({{10000, 100000}, {0, 100}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
@@ -105,33 +77,13 @@ BENCHMARK(Paint2DFrame)
 // the projection check, the frame drawing on the GUI thread and the hand-over.
 // Arguments: segments, markers.
 void PassRate2D(benchmark::State &state) {
-  TOptions &options = TOptions::Instance();
-  const int sleepPeriod = options.Data.SleepPeriod;
-  options.Data.SleepPeriod = 0;
+  const TScopedNoSleepPeriod noSleep;
   TBenchViewContext context(static_cast<int>(state.range(0)), SegmentsPerSection);
   AddPoints(context, static_cast<int>(state.range(1)));
-  std::unique_ptr<TShow2DForm> form = OpenWindow(context, state);
-  TOpenGLThread2D *thread = form->RenderThread2D();
-  std::uint64_t passes = 0;
-  const std::uint64_t frames = thread->GetFrameCount();
-  for (auto _ : state) {
-    const std::uint64_t before = thread->GetPassCount();
-    while (thread->GetPassCount() == before)
-      QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    passes += thread->GetPassCount() - before;
-  }
-  state.counters["passes_per_s"] =
-      benchmark::Counter(static_cast<double>(passes), benchmark::Counter::kIsRate);
-  state.counters["frames_per_s"] = benchmark::Counter(
-      static_cast<double>(thread->GetFrameCount() - frames), benchmark::Counter::kIsRate);
-  form->StopRenderThread();
-  options.Data.SleepPeriod = sleepPeriod;
+  CountBenchPasses(state, *OpenWindow(context, state));
 }
 BENCHMARK(PassRate2D)
-    ->Args({10000, 0})
-    ->Args({10000, 100})
-    ->Args({100000, 0})
-    ->Args({100000, 100})
+    ->ArgsProduct({{10000, 100000}, {0, 100}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

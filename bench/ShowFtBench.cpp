@@ -3,19 +3,10 @@
 // (Mesa llvmpipe under Xvfb in CI), and the memory a sample takes.
 // Run under an X server: xvfb-run -a -s "-screen 0 1920x1080x24" dendrovia_bench_showft
 
-#include "bench/BenchInputs.h"
-#include "data/DataToColor.h"
-#include "data/NeuronDataFile.h"
-#include "render/OpenGLDisplayPanel.h"
+#include "bench/BenchViewContext.h"
+#include "bench/BenchViewWindow.h"
 #include "views/FtSampler.h"
 #include "views/ShowFt.h"
-#include "views/ShowFtThread.h"
-#include "views/ViewContext.h"
-
-#include <GL/gl.h>
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QTest>
 
 #include <benchmark/benchmark.h>
 
@@ -32,13 +23,10 @@ const TSampleNeuron::TShape SmallCell{.Sections = 10, .Trunks = 2, .Segments = 2
 // A small cell with the given number of frames, one per time unit from 0, at
 // its frame lastTime; the time scale 0..lastTime; ten points with history
 // samples each, evenly spread over 0..lastTime.
-class TBenchContext : public TViewContext {
+class TBenchContext : public TBenchViewContext {
 public:
   TBenchContext(std::int64_t frames, double lastTime, std::int64_t history) : LastTime(lastTime) {
-    Data.Load(TBenchInputs::Get(SmallCell, frames, 1.0));
-    Palette.SetRange(-80.0, 40.0);
-    Data.SetPalette(&Palette);
-    Data.SeekFrame(lastTime);
+    Open(SmallCell, frames, 1.0, lastTime);
     std::string error;
     for (int p = 0; p < PointCount; ++p) {
       TSelectedPointInfo *point = ::AddSelectedPoint(Points, "0,0,0", "p", error);
@@ -51,20 +39,9 @@ public:
     }
   }
 
-  const TNeuronDataFile &GetViewData() const override { return Data; }
-  const TDataToColor &GetViewPalette() const override { return Palette; }
-  std::string GetVariableMinText() const override { return "-80"; }
-  std::string GetVariableMaxText() const override { return "40"; }
-  std::string GetTimeMinText() const override { return "0"; }
   std::string GetTimeMaxText() const override { return std::to_string(LastTime); }
-  TSelectedPointList &GetFtPoints() override { return Points; }
-  void AddSelectedPoint(const std::string &, const std::string &) override {}
-  void ShowHelpWindow(bool) override {}
 
   const double LastTime;
-  TNeuronDataFile Data;
-  TDataToColor Palette;
-  TSelectedPointList Points;
 };
 
 // One step forward and one back with a history of state.range(0) samples per
@@ -121,23 +98,13 @@ void SampleMemoryFt(benchmark::State &state) {
 }
 BENCHMARK(SampleMemoryFt)->Arg(100000)->Iterations(3)->Unit(benchmark::kMillisecond);
 
-// A shown 800 x 600 F(t) window whose thread has drawn its first frame, then
-// suspended.
+// A shown 800 x 600 F(t) window whose thread has drawn its first frame.
 std::unique_ptr<TShowFtForm> OpenWindow(TBenchContext &context, benchmark::State &state) {
   auto form = std::make_unique<TShowFtForm>(context);
-  form->resize(800, 600);
   form->SetPoints(context.Points);
-  form->show();
-  if (!QTest::qWaitForWindowExposed(form.get()))
-    state.SkipWithError("the window was not shown");
-  QElapsedTimer timer;
-  timer.start();
-  while (form->GetLastDrawnTime() != context.LastTime && timer.elapsed() < 20000)
-    QTest::qWait(1);
+  ShowBenchWindow(*form, state);
   if (form->GetLastDrawnTime() != context.LastTime)
     state.SkipWithError("no frame was drawn");
-  form->RenderThreadFt()->Suspend();
-  QTest::qWait(50);
   return form;
 }
 
@@ -145,18 +112,7 @@ std::unique_ptr<TShowFtForm> OpenWindow(TBenchContext &context, benchmark::State
 // samples), finished, without the composition into the window.
 void PaintFtFrame(benchmark::State &state) {
   TBenchContext context(40, 30.0, state.range(0));
-  std::unique_ptr<TShowFtForm> form = OpenWindow(context, state);
-  TOpenGLDisplayPanel *panel = form->DisplayPanel();
-  TPanelRenderer *renderer = panel->GetRenderer();
-  panel->makeCurrent();
-  for (auto _ : state) {
-    renderer->PaintGL(*panel);
-    glFinish();
-  }
-  panel->doneCurrent();
-  state.counters["fps"] =
-      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-  form->StopRenderThread();
+  PaintBenchFrames(state, *OpenWindow(context, state));
 }
 BENCHMARK(PaintFtFrame)->Arg(10000)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -164,18 +120,7 @@ BENCHMARK(PaintFtFrame)->Arg(10000)->Arg(1000000)->Unit(benchmark::kMillisecond)
 // into the window.
 void DrawFtFrame(benchmark::State &state) {
   TBenchContext context(40, 30.0, state.range(0));
-  std::unique_ptr<TShowFtForm> form = OpenWindow(context, state);
-  TOpenGLThreadFt *thread = form->RenderThreadFt();
-  TOpenGLDisplayPanel *panel = form->DisplayPanel();
-  for (auto _ : state) {
-    const std::uint64_t before = thread->GetFrameCount();
-    panel->repaint();
-    while (thread->GetFrameCount() == before)
-      QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-  }
-  state.counters["fps"] =
-      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-  form->StopRenderThread();
+  DrawBenchFrames(state, *OpenWindow(context, state));
 }
 BENCHMARK(DrawFtFrame)->Arg(10000)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
 

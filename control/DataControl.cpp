@@ -695,10 +695,8 @@ void TDataControlForm::Show3DButtonClick() {
 }
 
 void TDataControlForm::ShowFtButtonClick() {
-  const bool created = !FormFt_;
-  OpenWindow(FormFt_, *this, "ShowFtForm", WindowNumber_, Settings.GraphicsFt);
-  if (created)
-    FormFt_->SetPoints(FtPoints);
+  OpenWindow<TShowFtForm>(FormFt_, *this, "ShowFtForm", WindowNumber_, Settings.GraphicsFt,
+                          [this](TShowFtForm &form) { form.SetPoints(FtPoints); });
   activateWindow();
 }
 

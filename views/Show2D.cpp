@@ -54,7 +54,8 @@ TShow2DForm::TShow2DForm(TViewContext &context, QWidget *parent)
     thread->SetConnectionLineWidth(options.ConnectionLineWidth);
     thread->SetScaleLineWidth(options.ScaleLineWidth);
     thread->SetSelectPointMode(options.SelectPointMode);
-    thread->SetRanges(DistanceMin, DistanceMax, HeightMin, TotalHeight);
+    // Distances and heights both start at 0.
+    thread->SetRanges(0.0, DistanceMax, 0.0, TotalHeight);
     thread->SetData(&data);
     thread->SetPalette(&Context.GetViewPalette());
     // A palette bar left shown comes back where it was.
@@ -157,7 +158,7 @@ void TShow2DForm::SetSelectedPoints(TSelectedPointList &points) {
 
 void TShow2DForm::PassRanges() {
   if (TOpenGLThread2D *thread = RenderThread2D()) {
-    thread->SetRanges(DistanceMin, DistanceMax, HeightMin, TotalHeight);
+    thread->SetRanges(0.0, DistanceMax, 0.0, TotalHeight);
     thread->Invalidate();
   }
 }

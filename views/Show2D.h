@@ -64,9 +64,7 @@ private:
   TViewContext &Context;
   const double ItemSpacing;
   const double LevelSpacing;
-  double DistanceMin = 0.0;
   double DistanceMax = 0.0;
-  double HeightMin = 0.0;
   double TotalHeight = 0.0;
   TSelectionResult SelectionResult{-1, -1, -1};
   std::string QueryValueText;

@@ -1,17 +1,16 @@
 #include "views/Show2DThread.h"
 
-#include "data/DataToColor.h"
 #include "data/NeuronDataFile.h"
 #include "render/GlyphFont.h"
 #include "settings/Options.h"
+#include "views/CurrentFrame.h"
+#include "views/PaletteBar.h"
 
 #include <GL/glu.h>
 #include <qopengl.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <mutex>
 
 namespace {
 
@@ -20,7 +19,6 @@ constexpr int PaletteFontSize = 8;
 constexpr int PaletteMargin = 80;
 constexpr int Margin = 30;
 constexpr int BottomMargin = 40;
-constexpr int PaletteBoxWidth = 15;
 constexpr double ScaleLength = 100.0;
 constexpr const char *ScaleText = "100 um";
 constexpr GLsizei SelectBufferSize = 512;
@@ -63,60 +61,23 @@ const TDendrogram &TOpenGLThread2D::Layout() {
 void TOpenGLThread2D::DrawLayers() {
   if (Data == nullptr)
     return;
-  double time = 0.0;
-  const float *colors = nullptr;
-  {
-    std::lock_guard lock(Data->GetFrameLock());
-    const double *frame = Data->GetCurrentFrame();
-    if (Data->GetFileName().empty() || frame == nullptr)
-      return;
-    time = frame[0];
-    colors = Data->GetCurrentColors();
-  }
+  const std::optional<TCurrentFrame> frame = FetchCurrentFrame(*Data);
+  if (!frame)
+    return;
   // With no item checked (or spacings of 0) there is no height to fit: only
   // the background, but the frame still counts as drawn.
   const bool flat =
       Geometry.ViewLeft == Geometry.ViewRight || Geometry.ViewBottom == Geometry.ViewTop;
   if (Layout().IsEmpty() || flat) {
-    SetLastDrawnTime(time);
+    SetLastDrawnTime(frame->Time);
     return;
   }
   if (ShowPalette && Palette != nullptr)
-    DrawPaletteBar();
-  DrawDendrogram(colors);
-  SetLastDrawnTime(time);
+    DrawPaletteBar(*Palette, Geometry, PaletteFont, PaletteLeft, PaletteTop);
+  DrawDendrogram(frame->Colors);
+  SetLastDrawnTime(frame->Time);
   DrawScaleBar();
   DrawMarkers();
-}
-
-void TOpenGLThread2D::DrawPaletteBar() {
-  const double x0 = Geometry.ViewLeft + Geometry.XUnits(PaletteLeft);
-  const double y0 = Geometry.ViewTop - Geometry.YUnits(PaletteTop);
-  const double w = Geometry.XUnits(PaletteBoxWidth);
-  const double h = Geometry.YUnits(PaletteFont.TextHeight() + 2);
-  const double dx = Geometry.XUnits(3);
-  const double dy = Geometry.YUnits(4);
-
-  std::lock_guard lock(Data->GetFrameLock());
-  const int count = Palette->GetColorCount();
-  glPushMatrix();
-  glTranslated(x0, y0, 0.0);
-  glBegin(GL_QUADS);
-  for (int i = 0; i < count; ++i) {
-    glColor3fv(Palette->GetColor(i).data());
-    glVertex2d(0.0, i * h);
-    glVertex2d(w, i * h);
-    glVertex2d(w, (i + 1) * h);
-    glVertex2d(0.0, (i + 1) * h);
-  }
-  glEnd();
-  glColor3fv(PaletteLabelColor.data());
-  for (int i = 0; i < count; ++i) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.3f", Palette->GetColorValue(i));
-    PaletteFont.Draw(w + dx, i * h + dy, text);
-  }
-  glPopMatrix();
 }
 
 void TOpenGLThread2D::DrawDendrogram(const float *colors) {

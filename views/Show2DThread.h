@@ -59,7 +59,6 @@ protected:
   void ProjectionChanged() override;
 
 private:
-  void DrawPaletteBar();
   void DrawDendrogram(const float *colors);
   void DrawScaleBar();
   void DrawMarkers();
@@ -80,7 +79,6 @@ private:
   int ScaleTickLength = 5;
   double ScaleTickLengthY = 5.0;
   const TGlyphFont &PaletteFont;
-  TRgb PaletteLabelColor{0.0f, 0.0f, 0.0f};
   int PaletteLeft = 50;
   int PaletteTop = 100;
   bool ShowPalette = false;

@@ -1,21 +1,17 @@
 #include "views/Show3DThread.h"
 
-#include "data/DataToColor.h"
 #include "data/NeuronDataFile.h"
 #include "render/GlyphFont.h"
+#include "views/CurrentFrame.h"
+#include "views/PaletteBar.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <mutex>
 #include <qopengl.h>
 
 namespace {
 
 constexpr int LabelFontSize = 8;
-constexpr int PaletteCellWidth = 15;
-constexpr int LabelGapX = 3;
-constexpr int LabelGapY = 4;
 
 } // namespace
 
@@ -164,8 +160,9 @@ void TOpenGLThread3D::LoadProjection() {
 void TOpenGLThread3D::DrawLayers() {
   if (ShowAxes)
     DrawAxes();
+  // The palette changes on the GUI thread only, like this drawing: no lock.
   if (ShowPalette && Palette != nullptr)
-    DrawPalette();
+    DrawPaletteBar(*Palette, Geometry, Font, PaletteLeft, PaletteTop);
   if (Data != nullptr)
     DrawModel();
 }
@@ -189,54 +186,18 @@ void TOpenGLThread3D::DrawAxes() const {
   glPopMatrix();
 }
 
-void TOpenGLThread3D::DrawPalette() const {
-  // The palette changes on the GUI thread only, like this drawing: no lock.
-  const double width = Geometry.XUnits(PaletteCellWidth);
-  const double height = Geometry.YUnits(Font.TextHeight() + 2);
-  glPushMatrix();
-  glTranslated(Geometry.ViewLeft + Geometry.XUnits(PaletteLeft),
-               Geometry.ViewTop - Geometry.YUnits(PaletteTop), 0.0);
-  const int count = Palette->GetColorCount();
-  glBegin(GL_QUADS);
-  for (int i = 0; i < count; ++i) {
-    const TColor3f &color = Palette->GetColor(i);
-    glColor3f(color[0], color[1], color[2]);
-    glVertex2d(0.0, i * height);
-    glVertex2d(width, i * height);
-    glVertex2d(width, (i + 1) * height);
-    glVertex2d(0.0, (i + 1) * height);
-  }
-  glEnd();
-  glColor3f(LabelColor[0], LabelColor[1], LabelColor[2]);
-  const double labelX = width + Geometry.XUnits(LabelGapX);
-  const double labelY = Geometry.YUnits(LabelGapY);
-  for (int i = 0; i < count; ++i) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.3f", Palette->GetColorValue(i));
-    Font.Draw(labelX, i * height + labelY, text);
-  }
-  glPopMatrix();
-}
-
 void TOpenGLThread3D::DrawModel() {
-  double time = 0.0;
-  const float *colors = nullptr;
-  {
-    std::lock_guard lock(Data->GetFrameLock());
-    const double *frame = Data->GetCurrentFrame();
-    if (Data->GetFileName().empty() || frame == nullptr)
-      return;
-    time = frame[0];
-    colors = Data->GetCurrentColors();
-  }
+  const std::optional<TCurrentFrame> frame = FetchCurrentFrame(*Data);
+  if (!frame)
+    return;
   Morphology.Update(*Data);
   if (!Morphology.Lines().empty()) {
     if (ShapeStyle == Wire)
-      DrawWire(colors);
+      DrawWire(frame->Colors);
     else
-      DrawDiameter(colors);
+      DrawDiameter(frame->Colors);
   }
-  SetLastDrawnTime(time);
+  SetLastDrawnTime(frame->Time);
 }
 
 void TOpenGLThread3D::DrawWire(const float *colors) {

@@ -58,7 +58,6 @@ public:
   const TModelTransform3D &Transform() const { return ModelTransform; }
   int GetShapeStyle() const { return ShapeStyle; }
   bool GetShowAxes() const { return ShowAxes; }
-  bool GetShowPalette() const { return ShowPalette; }
 
   // The least gap between the model's bounding box and the panel edges.
   static constexpr int MinimumMargin = 10;
@@ -74,7 +73,6 @@ private:
   double EmptyExtent() const;
   double AxisLength() const;
   void DrawAxes() const;
-  void DrawPalette() const;
   void DrawModel();
   void DrawWire(const float *colors);
   void DrawDiameter(const float *colors);
@@ -90,7 +88,6 @@ private:
   float AxisLineWidth = 1.0f;
   bool ShowAxes = false;
   float GraphicLineWidth = 1.0f;
-  TRgb LabelColor{0.0f, 0.0f, 0.0f};
   int PaletteLeft = 50;
   int PaletteTop = 100;
   bool ShowPalette = false;

@@ -49,11 +49,6 @@ public:
 
   TOpenGLThreadFt *RenderThreadFt() const;
 
-  double GetTimeMin() const { return TimeMin; }
-  double GetTimeMax() const { return TimeMax; }
-  double GetValueMin() const { return ValueMin; }
-  double GetValueMax() const { return ValueMax; }
-
 protected:
   void HelpKeyPressed(bool about) override;
   void PopupMenuPopup(const QPoint &position) override;

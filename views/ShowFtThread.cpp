@@ -3,6 +3,7 @@
 #include "data/NeuronDataFile.h"
 #include "render/GlyphFont.h"
 #include "render/GraphicForm.h"
+#include "views/CurrentFrame.h"
 
 #include <algorithm>
 #include <climits>
@@ -78,20 +79,13 @@ void TOpenGLThreadFt::DrawLayers() {
 }
 
 void TOpenGLThreadFt::DrawCurves() {
-  double time = 0.0;
-  const double *values = nullptr;
-  {
-    std::lock_guard lock(Data->GetFrameLock());
-    const double *frame = Data->GetCurrentFrame();
-    if (Data->GetFileName().empty() || frame == nullptr)
-      return;
-    time = frame[0];
-    values = frame + 1;
-  }
+  const std::optional<TCurrentFrame> frame = FetchCurrentFrame(*Data);
+  if (!frame)
+    return;
   {
     std::lock_guard lock(Owner.WindowLock());
     if (Points != nullptr) {
-      Sampler.Update(*Points, *Data, time, values);
+      Sampler.Update(*Points, *Data, frame->Time, frame->Values);
       glLineWidth(CurveLineWidth);
       glEnableClientState(GL_VERTEX_ARRAY);
       const double pixelsPerUnit = Geometry.PanelWidth() * Panel().devicePixelRatioF() /
@@ -113,5 +107,5 @@ void TOpenGLThreadFt::DrawCurves() {
       glDisableClientState(GL_VERTEX_ARRAY);
     }
   }
-  SetLastDrawnTime(time);
+  SetLastDrawnTime(frame->Time);
 }

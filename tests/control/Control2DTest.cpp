@@ -1,3 +1,4 @@
+#include "ControlWindowDriver.h"
 #include "SampleDataFile.h"
 
 #include "control/DataControl.h"
@@ -7,11 +8,9 @@
 #include "views/Show2D.h"
 #include "views/Show2DThread.h"
 
-#include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -35,18 +34,6 @@ protected:
   }
   void TearDown() override { TOptions::ReleaseInstance(); }
 
-  std::unique_ptr<TDataControlForm> Open(int number) {
-    auto form = std::make_unique<TDataControlForm>();
-    form->SetWindowNumber(number);
-    form->OpenFile(Path);
-    form->show();
-    return form;
-  }
-
-  static void Press(TDataControlForm &form, const char *button) {
-    QTest::mouseClick(form.findChild<QPushButton *>(button), Qt::LeftButton);
-  }
-
   // Waits for the 2D window's first frame and clicks at data point (x, y).
   static void ClickAt(TShow2DForm &view, double x, double y) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
@@ -58,13 +45,6 @@ protected:
     QTest::mouseClick(
         view.DisplayPanel(), Qt::LeftButton, {},
         QPoint(static_cast<int>(column), panel->height() - 1 - static_cast<int>(row)));
-  }
-
-  static int TopLevelCount(const QString &name) {
-    int count = 0;
-    for (QWidget *window : QApplication::topLevelWidgets())
-      count += window->objectName() == name;
-    return count;
   }
 
   QTemporaryDir Dir;
@@ -79,8 +59,8 @@ protected:
 
 TEST_F(Control2DTest, TheButtonOpensOneWindowThatFollowsTheItemsAndLeavesItsBounds) {
   TOptions::Instance().Graphics2D = {{"Dendrogram", 30, 40, 450, 350}};
-  auto form = Open(3);
-  Press(*form, "Show2DButton");
+  auto form = OpenControlWindow(Path, 3);
+  PressButton(*form, "Show2DButton");
   TShow2DForm *view = form->Form2D();
   ASSERT_NE(view, nullptr);
   EXPECT_EQ(view->objectName(), "Show2DForm3");
@@ -96,7 +76,7 @@ TEST_F(Control2DTest, TheButtonOpensOneWindowThatFollowsTheItemsAndLeavesItsBoun
   EXPECT_EQ(view->GetTotalHeight(), 40.0);
 
   view->close();
-  Press(*form, "Show2DButton");
+  PressButton(*form, "Show2DButton");
   EXPECT_EQ(form->Form2D(), view);
   EXPECT_TRUE(view->isVisible());
   EXPECT_EQ(TopLevelCount("Show2DForm3"), 1);
@@ -111,8 +91,8 @@ TEST_F(Control2DTest, TheButtonOpensOneWindowThatFollowsTheItemsAndLeavesItsBoun
 
 TEST_F(Control2DTest, AddToFtAppendsToTheControlWindowsPoints) {
   TOptions::Instance().Graphics2D.SelectPointMode = 1;
-  auto form = Open(1);
-  Press(*form, "Show2DButton");
+  auto form = OpenControlWindow(Path, 1);
+  PressButton(*form, "Show2DButton");
   ClickAt(*form->Form2D(), 35.0, 20.0);
   ASSERT_EQ(form->GetFtPoints().size(), 1u);
   const TSelectedPointInfo &point = *form->GetFtPoints().front();
@@ -126,7 +106,7 @@ TEST_F(Control2DTest, AFileThatDidNotLoadShowsAnEmptyDendrogram) {
   auto form = std::make_unique<TDataControlForm>();
   form->OpenFile(Dir.path());
   form->show();
-  Press(*form, "Show2DButton");
+  PressButton(*form, "Show2DButton");
   TShow2DForm *view = form->Form2D();
   EXPECT_EQ(view->GetTotalHeight(), 0.0);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
@@ -138,13 +118,13 @@ TEST_F(Control2DTest, AFileThatDidNotLoadShowsAnEmptyDendrogram) {
 
 TEST_F(Control2DTest, PlaybackWaitsForThe2DWindow) {
   TOptions::Instance().Data.SleepPeriod = 30; // a view slower than the 1 ms timer
-  auto form = Open(1);
-  Press(*form, "Show2DButton");
+  auto form = OpenControlWindow(Path, 1);
+  PressButton(*form, "Show2DButton");
   std::vector<double> drawnWhenShown;
   QObject::connect(
       form->findChild<QLineEdit *>("TimeCurrentEdit"), &QLineEdit::textChanged,
       [&](const QString &) { drawnWhenShown.push_back(form->Form2D()->GetLastDrawnTime()); });
-  Press(*form, "PlayBitBtn");
+  PressButton(*form, "PlayBitBtn");
   ASSERT_TRUE(QTest::qWaitFor([&] { return !form->IsPlaying(); }, 20000));
   ASSERT_EQ(drawnWhenShown.size(), 10u);
   for (size_t i = 0; i < drawnWhenShown.size(); ++i)
@@ -156,13 +136,13 @@ TEST_F(Control2DTest, PlaybackWaitsForThe2DWindow) {
 TEST_F(Control2DTest, OpenPickAndCloseFiftyTimes) {
   for (int i = 0; i < 50; ++i) {
     TOptions::Instance().Graphics2D.SelectPointMode = i % 6;
-    auto form = Open(i + 1);
-    Press(*form, "Show2DButton");
+    auto form = OpenControlWindow(Path, i + 1);
+    PressButton(*form, "Show2DButton");
     ClickAt(*form->Form2D(), 15.0, 20.0);
     if (i % 3 == 1)
       form->Form2D()->close();
     if (i % 5 == 0)
-      Press(*form, "PlayBitBtn");
+      PressButton(*form, "PlayBitBtn");
     form.reset();
     EXPECT_EQ(TopLevelCount(QString("Show2DForm%1").arg(i + 1)), 0);
   }

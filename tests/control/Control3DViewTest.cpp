@@ -1,3 +1,4 @@
+#include "ControlWindowDriver.h"
 #include "SampleDataFile.h"
 
 #include "control/DataControl.h"
@@ -8,9 +9,7 @@
 #include "views/Show3D.h"
 #include "views/Show3DThread.h"
 
-#include <QLineEdit>
 #include <QPointer>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -30,18 +29,11 @@ protected:
     ASSERT_TRUE(Dir.isValid());
     const QString path = Dir.filePath("run.dat");
     ASSERT_TRUE(WriteSampleDataFile(path.toStdString(), FrameTimes(0.0, 1.0, 10.0)));
-    Form = std::make_unique<TDataControlForm>();
-    Form->SetWindowNumber(3);
-    Form->OpenFile(path);
-    Form->show();
+    Form = OpenControlWindow(path, 3);
   }
   void TearDown() override {
     Form.reset();
     TOptions::ReleaseInstance();
-  }
-
-  void Press(const char *button) {
-    QTest::mouseClick(Form->findChild<QPushButton *>(button), Qt::LeftButton);
   }
 
   QTemporaryDir Dir;
@@ -59,7 +51,7 @@ TEST_F(Control3DViewTest, TheButtonOpensOneWindowAtItsBoundsAndDestructionStores
   TOptions::Instance().Graphics3D.Top = 40;
   TOptions::Instance().Graphics3D.Width = 350;
   TOptions::Instance().Graphics3D.Height = 250;
-  Press("Show3DButton");
+  PressButton(*Form, "Show3DButton");
   TShow3DForm *view = Form->Form3D();
   ASSERT_NE(view, nullptr);
   EXPECT_EQ(view->objectName(), "Show3DForm3");
@@ -69,7 +61,7 @@ TEST_F(Control3DViewTest, TheButtonOpensOneWindowAtItsBoundsAndDestructionStores
   ASSERT_TRUE(QTest::qWaitFor([&] { return view->GetLastDrawnTime() == 0.0; }));
 
   view->close();
-  Press("Show3DButton");
+  PressButton(*Form, "Show3DButton");
   EXPECT_EQ(Form->Form3D(), view);
   EXPECT_TRUE(view->isVisible());
 
@@ -86,12 +78,12 @@ TEST_F(Control3DViewTest, TheButtonOpensOneWindowAtItsBoundsAndDestructionStores
 }
 
 TEST_F(Control3DViewTest, PlaybackWaitsForTheVisible3DWindow) {
-  Press("Show3DButton");
+  PressButton(*Form, "Show3DButton");
   TShow3DForm *view = Form->Form3D();
   ASSERT_TRUE(QTest::qWaitFor([&] { return view->GetLastDrawnTime() == 0.0; }));
   // A shown window whose thread does not draw holds playback at its frame.
   view->RenderThread()->Suspend();
-  Press("PlayBitBtn");
+  PressButton(*Form, "PlayBitBtn");
   QTest::qWait(100);
   const double held = Form->Data().GetCurrentFrame()[0];
   EXPECT_LE(held, 2.0) << "a pass under way when suspended may still draw";

@@ -1,3 +1,4 @@
+#include "ControlWindowDriver.h"
 #include "SampleDataFile.h"
 
 #include "control/DataControl.h"
@@ -6,10 +7,8 @@
 #include "views/ShowFt.h"
 #include "views/ShowFtThread.h"
 
-#include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -33,21 +32,7 @@ protected:
     TOptions::ReleaseInstance();
   }
 
-  void Open(int number = 1) {
-    Form = std::make_unique<TDataControlForm>();
-    Form->SetWindowNumber(number);
-    Form->OpenFile(Path);
-    Form->show();
-  }
-  void Press(const char *button) {
-    QTest::mouseClick(Form->findChild<QPushButton *>(button), Qt::LeftButton);
-  }
-  void Enter(const char *box, const QString &text) {
-    QLineEdit *edit = Form->findChild<QLineEdit *>(box);
-    edit->selectAll();
-    QTest::keyClicks(edit, text);
-    QTest::keyClick(edit, Qt::Key_Return);
-  }
+  void Open(int number = 1) { Form = OpenControlWindow(Path, number); }
   QMenu *ListOfPoints() const { return Form->FormFt()->findChild<QMenu *>("ListOfPointsMenu"); }
   std::vector<double> Times(size_t point) const {
     std::vector<double> times;
@@ -72,7 +57,7 @@ TEST_F(ControlFtTest, TheWindowTakesThePointsTheScalesAndItsBounds) {
   Open(3);
   Form->AddSelectedPoint("0,0,0", "soma(0)");
   Form->AddSelectedPoint("1, 0, 1", "dend[0](1)");
-  Press("ShowFtButton");
+  PressButton(*Form, "ShowFtButton");
   TShowFtForm *view = Form->FormFt();
   ASSERT_NE(view, nullptr);
   EXPECT_EQ(view->objectName(), "ShowFtForm3");
@@ -84,15 +69,15 @@ TEST_F(ControlFtTest, TheWindowTakesThePointsTheScalesAndItsBounds) {
   ASSERT_EQ(ListOfPoints()->actions().size(), 3);
   EXPECT_EQ(ListOfPoints()->actions().at(2)->text(), " dend[1](2) ");
 
-  Enter("TimeMaxEdit", "8");
-  Enter("TimeMinEdit", "2");
-  Enter("VariableMaxEdit", "12.3456");
+  EnterText(*Form, "TimeMaxEdit", "8");
+  EnterText(*Form, "TimeMinEdit", "2");
+  EnterText(*Form, "VariableMaxEdit", "12.3456");
   const TDataWindow window = view->RenderThreadFt()->GetDataWindow();
   EXPECT_EQ(std::vector<double>({window.XMin, window.XMax, window.YMax}),
             std::vector<double>({2.0, 8.0, 12.346}));
 
   view->close();
-  Press("ShowFtButton");
+  PressButton(*Form, "ShowFtButton");
   EXPECT_EQ(Form->FormFt(), view);
   EXPECT_TRUE(view->isVisible());
   view->move(51, 52);
@@ -106,11 +91,11 @@ TEST_F(ControlFtTest, PlaybackWaitsForEveryFrameAndStartingAfterStopClearsTheCur
   Open();
   Form->AddSelectedPoint("0,0,0", "soma(0)");
   Form->AddSelectedPoint("1,1,2", "dend[1](2)");
-  Press("ShowFtButton");
+  PressButton(*Form, "ShowFtButton");
   Form->GetFtPoints()[1]->Color = 0x00ff00u;
   const std::vector<double> everyFrame{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
   for (int run = 0; run < 2; ++run) {
-    Press("PlayBitBtn");
+    PressButton(*Form, "PlayBitBtn");
     EXPECT_LE(Times(0).size(), 1u) << "run " << run;
     ASSERT_TRUE(QTest::qWaitFor([&] { return !Form->IsPlaying(); }, 20000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return Form->FormFt()->GetLastDrawnTime() == 10.0; }));
@@ -127,8 +112,8 @@ TEST_F(ControlFtTest, PointsComeAndGoWhilePlayingFiftyTimes) {
   for (int i = 0; i < 50; ++i) {
     Open(i + 1);
     Form->AddSelectedPoint("0,0,0", "soma(0)");
-    Press("ShowFtButton");
-    Press("PlayBitBtn");
+    PressButton(*Form, "ShowFtButton");
+    PressButton(*Form, "PlayBitBtn");
     Form->AddSelectedPoint("1,0,1", "dend[0](1)");
     QTest::qWait(i % 4);
     Form->AddSelectedPoint("1,1,2", "dend[1](2)");

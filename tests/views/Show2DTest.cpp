@@ -1,4 +1,5 @@
 #include "ViewTestData.h"
+#include "ViewWindowTest.h"
 
 #include "render/OpenGLDisplayPanel.h"
 #include "settings/MessageDialog.h"
@@ -8,7 +9,6 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
-#include <QDir>
 #include <QMenu>
 #include <QTest>
 
@@ -18,7 +18,6 @@
 
 namespace {
 
-using TRgbBytes = std::array<int, 3>;
 const TRgbBytes Black{0, 0, 0};
 const TRgbBytes White{255, 255, 255};
 const TRgbBytes Magenta{255, 0, 255};
@@ -49,33 +48,20 @@ protected:
     Context = std::make_unique<TTestViewContext>(WriteDataFile(Dir, "view.dat", sections, frames));
     Form = std::make_unique<TShow2DForm>(*Context);
     Form->SetSelectedPoints(Context->Points);
-    Form->resize(500, 400);
-    Form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Form->RenderThread2D()->GetPassCount() >= 1; }));
+    ASSERT_TRUE(ShowViewWindow(*Form, 500, 400));
     Redraw();
   }
 
   // Waits for two more frames, so that one was drawn wholly after a change.
   void Redraw() {
-    const std::uint64_t frames = Form->RenderThread2D()->GetFrameCount();
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return Form->RenderThread2D()->GetFrameCount() >= frames + 2; }));
+    ASSERT_TRUE(WaitForFrames(*Form, 2));
     Picture = Form->DisplayPanel()->grabFramebuffer();
     Geometry = Form->RenderThread2D()->GetGeometry();
   }
 
-  QPoint ToPixel(double x, double y) const {
-    const double column = (x - Geometry.ViewLeft) / (Geometry.ViewRight - Geometry.ViewLeft);
-    const double row = (y - Geometry.ViewBottom) / (Geometry.ViewTop - Geometry.ViewBottom);
-    return {static_cast<int>(std::floor(column * Picture.width())),
-            Picture.height() - 1 - static_cast<int>(std::floor(row * Picture.height()))};
-  }
+  QPoint ToPixel(double x, double y) const { return DataPixel(Geometry, Picture, x, y); }
 
-  TRgbBytes At(QPoint p) const {
-    const QRgb pixel = Picture.valid(p) ? Picture.pixel(p) : 0;
-    return {qRed(pixel), qGreen(pixel), qBlue(pixel)};
-  }
+  TRgbBytes At(QPoint p) const { return Rgb(Picture.valid(p) ? Picture.pixel(p) : 0); }
 
   // The colour at (x, y) or a pixel above or below it, within tolerance.
   bool HasColorNear(double x, double y, const TRgbBytes &color, int tolerance = 0) const {
@@ -118,13 +104,7 @@ protected:
   }
 
   void TearDown() override {
-    if (HasFailure() && !Picture.isNull()) {
-      const QString path = QDir::temp().filePath(
-          QString("dendrovia-2d-%1.png")
-              .arg(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-      Picture.save(path);
-      std::cerr << "picture: " << path.toStdString() << "\n";
-    }
+    SavePictureOfFailure(Picture, "2d");
     Form.reset();
     TOptions::ReleaseInstance();
   }

@@ -1,4 +1,5 @@
 #include "ViewTestData.h"
+#include "ViewWindowTest.h"
 
 #include "render/GlyphFont.h"
 #include "render/OpenGLDisplayPanel.h"
@@ -9,33 +10,15 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
-#include <QDir>
 #include <QMenu>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <fstream>
 
 namespace {
 
-template <typename Predicate> bool WaitUntil(Predicate predicate, int timeoutMs = 10000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!predicate()) {
-    if (timer.elapsed() > timeoutMs)
-      return false;
-    QTest::qWait(5);
-  }
-  return true;
-}
-
-using TRgbBytes = std::array<int, 3>;
-
-TRgbBytes Rgb(QRgb pixel) {
-  return {qRed(pixel), qGreen(pixel), qBlue(pixel)};
-}
 const TRgbBytes White{255, 255, 255};
 const TRgbBytes Black{0, 0, 0};
 const TRgbBytes Red{255, 0, 0};
@@ -69,10 +52,7 @@ protected:
             const std::vector<std::vector<double>> &frames) {
     Context = std::make_unique<TTestViewContext>(WriteDataFile(Dir, "view.dat", sections, frames));
     Form = std::make_unique<TShow3DForm>(*Context);
-    Form->resize(400, 300);
-    Form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
-    ASSERT_TRUE(WaitUntil([&] { return Thread()->GetPassCount() >= 1; }));
+    ASSERT_TRUE(ShowViewWindow(*Form, 400, 300));
     ASSERT_GE(Form->GetLastDrawnTime(), 0.0);
     Redraw();
   }
@@ -82,20 +62,12 @@ protected:
 
   // Waits for a frame drawn after the last change (they all run on this thread).
   void Redraw() {
-    const std::uint64_t frames = Thread()->GetFrameCount();
-    ASSERT_TRUE(WaitUntil([&] { return Thread()->GetFrameCount() > frames; }));
+    ASSERT_TRUE(WaitForFrames(*Form, 1));
     Picture = Form->DisplayPanel()->grabFramebuffer();
     Geometry = Thread()->GetGeometry();
   }
 
-  QPoint ToPixel(double x, double y) const {
-    const double column =
-        (x - Geometry.ViewLeft) / (Geometry.ViewRight - Geometry.ViewLeft) * Picture.width();
-    const double row =
-        (y - Geometry.ViewBottom) / (Geometry.ViewTop - Geometry.ViewBottom) * Picture.height();
-    return {static_cast<int>(std::floor(column)),
-            Picture.height() - 1 - static_cast<int>(std::floor(row))};
-  }
+  QPoint ToPixel(double x, double y) const { return DataPixel(Geometry, Picture, x, y); }
 
   TRgbBytes At(QPoint p) const { return Picture.valid(p) ? Rgb(Picture.pixel(p)) : White; }
 
@@ -157,13 +129,7 @@ protected:
   std::array<double, 3> Rotation() const { return Thread()->Transform().Rotation(); }
 
   void TearDown() override {
-    if (HasFailure() && !Picture.isNull()) {
-      const QString name =
-          QString::fromStdString(::testing::UnitTest::GetInstance()->current_test_info()->name());
-      const QString path = QDir::temp().filePath("dendrovia-3d-" + name + ".png");
-      Picture.save(path);
-      std::cerr << "picture: " << path.toStdString() << "\n";
-    }
+    SavePictureOfFailure(Picture, "3d");
     Form.reset();
     TOptions::ReleaseInstance();
   }
@@ -389,7 +355,7 @@ TEST_F(Show3D, AxesStartWhereTheMenuOpenedAndKeepTheirPixelOffsets) {
   EXPECT_FALSE(HasColorNear(QPoint(120, 90), Green));
 
   Form->resize(500, 420);
-  ASSERT_TRUE(WaitUntil([&] { return Thread()->GetGeometry().PanelRight == 500; }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Thread()->GetGeometry().PanelRight == 500; }, 10000));
   Redraw();
   EXPECT_TRUE(HasColorNear(QPoint(121, 80), Red));
   EXPECT_TRUE(HasColorNear(QPoint(120, 30), Green));

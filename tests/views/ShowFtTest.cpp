@@ -1,4 +1,5 @@
 #include "ViewTestData.h"
+#include "ViewWindowTest.h"
 
 #include "render/OpenGLDisplayPanel.h"
 #include "settings/MessageDialog.h"
@@ -8,22 +9,14 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QDir>
 #include <QMenu>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 namespace {
 
-using TRgbBytes = std::array<int, 3>;
 const TRgbBytes Black{0, 0, 0}, Red{255, 0, 0};
-
-TRgbBytes Rgb(QRgb pixel) {
-  return {qRed(pixel), qGreen(pixel), qBlue(pixel)};
-}
 
 // A shown F(t) window over frames at times 0 to 10 where the soma (point code
 // "0,0,0") has the value 2t, the dendrite's first segment ("1,0,0") -2t and its
@@ -42,18 +35,14 @@ protected:
     Context->VariableMax = "40";
   }
   void TearDown() override {
-    if (HasFailure() && !Picture.isNull())
-      Picture.save(QDir::temp().filePath("dendrovia-ft-failure.png"));
+    SavePictureOfFailure(Picture, "ft");
     Form.reset();
   }
 
   void Open() {
     Form = std::make_unique<TShowFtForm>(*Context);
-    Form->resize(400, 300);
     Form->SetPoints(Context->Points);
-    Form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Thread()->GetPassCount() >= 1; }));
+    ASSERT_TRUE(ShowViewWindow(*Form, 400, 300));
   }
   TOpenGLThreadFt *Thread() const { return Form->RenderThreadFt(); }
 
@@ -73,23 +62,17 @@ protected:
 
   // Waits for two more frames, so that one was drawn wholly after a change.
   void Redraw() {
-    const std::uint64_t frames = Thread()->GetFrameCount();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Thread()->GetFrameCount() >= frames + 2; }));
+    ASSERT_TRUE(WaitForFrames(*Form, 2));
     Picture = Form->DisplayPanel()->grabFramebuffer();
   }
 
   // The pixel of a data point, or one next to it that has the colour.
   bool HasColorNear(double x, double y, const TRgbBytes &color) const {
-    const TViewGeometry &g = Thread()->GetGeometry();
-    const int column = static_cast<int>(
-        std::floor((x - g.ViewLeft) / (g.ViewRight - g.ViewLeft) * Picture.width()));
-    const int row = Picture.height() - 1 -
-                    static_cast<int>(std::floor((y - g.ViewBottom) / (g.ViewTop - g.ViewBottom) *
-                                                Picture.height()));
+    const QPoint p = DataPixel(Thread()->GetGeometry(), Picture, x, y);
     for (int dy = -1; dy <= 1; ++dy)
       for (int dx = -1; dx <= 1; ++dx)
-        if (Picture.valid(column + dx, row + dy) &&
-            Rgb(Picture.pixel(column + dx, row + dy)) == color)
+        if (Picture.valid(p.x() + dx, p.y() + dy) &&
+            Rgb(Picture.pixel(p.x() + dx, p.y() + dy)) == color)
           return true;
     return false;
   }
