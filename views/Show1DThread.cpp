@@ -2,8 +2,8 @@
 
 #include "data/NeuronDataFile.h"
 #include "render/GlyphFont.h"
+#include "views/CurrentFrame.h"
 
-#include <mutex>
 #include <qopengl.h>
 
 namespace {
@@ -51,23 +51,14 @@ void TOpenGLThread1D::DrawLayers() {
 }
 
 void TOpenGLThread1D::DrawGraph() {
-  double time = 0.0;
-  const double *values = nullptr;
-  const float *colors = nullptr;
-  {
-    std::lock_guard lock(Data->GetFrameLock());
-    const double *frame = Data->GetCurrentFrame();
-    if (Data->GetFileName().empty() || frame == nullptr)
-      return;
-    time = frame[0];
-    values = frame + 1;
-    colors = Data->GetCurrentColors();
-  }
+  const std::optional<TCurrentFrame> frame = FetchCurrentFrame(*Data);
+  if (!frame)
+    return;
   // The strips' shape changes only with the items; each frame brings values
   // and colours.
   if (Graph.NeedsLayout(*Data))
     Graph.Layout(*Data);
-  Graph.Fill(values, colors);
+  Graph.Fill(frame->Values, frame->Colors);
   glLineWidth(GraphicLineWidth);
   const std::vector<TGraph1DVertex> &vertices = Graph.Vertices();
   if (!vertices.empty()) {
@@ -85,5 +76,5 @@ void TOpenGLThread1D::DrawGraph() {
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
   }
-  SetLastDrawnTime(time);
+  SetLastDrawnTime(frame->Time);
 }
