@@ -1,53 +1,19 @@
 #include "views/Show1DThread.h"
 
 #include "data/NeuronDataFile.h"
-#include "render/GlyphFont.h"
 #include "views/CurrentFrame.h"
 
 #include <qopengl.h>
 
-namespace {
-
-constexpr int LabelFontSize = 10;
-
-} // namespace
-
 TOpenGLThread1D::TOpenGLThread1D(TGraphicForm &owner, int sleepPeriodMs)
-    : TOpenGLViewThread(owner, {0.0, 100.0, -80.0, 40.0}, sleepPeriodMs),
-      Font(Panel().AddGlyphFont("Arial", LabelFontSize)), Axes(LayOutAxes()) {}
+    : TAxesGraphThread(owner, sleepPeriodMs, TXTickOrigin::Zero) {}
 
 TOpenGLThread1D::~TOpenGLThread1D() {
   TerminateAndWait();
 }
 
-void TOpenGLThread1D::SetAxisColors(const QColor &xAxisColor, const QColor &yAxisColor) {
-  XAxisColor = ToRgb(xAxisColor);
-  YAxisColor = ToRgb(yAxisColor);
-}
-
 bool TOpenGLThread1D::AcceptRanges(const TDataWindow &window) const {
   return window.XMax > 0.0;
-}
-
-TMargins TOpenGLThread1D::ComputeMargins() const {
-  return AxesMargins(Window, Font);
-}
-
-void TOpenGLThread1D::ProjectionChanged() {
-  Axes = LayOutAxes();
-}
-
-TAxesLayout TOpenGLThread1D::LayOutAxes() const {
-  TAxesRequest request;
-  request.Window = Window;
-  request.XTickStart = 0.0;
-  return LayoutAxes(request, Geometry, Font);
-}
-
-void TOpenGLThread1D::DrawLayers() {
-  DrawAxes(Axes, XAxisColor, YAxisColor, AxisLineWidth, Font);
-  if (Data != nullptr)
-    DrawGraph();
 }
 
 void TOpenGLThread1D::DrawGraph() {

@@ -1,7 +1,6 @@
 #include "views/ShowFtThread.h"
 
 #include "data/NeuronDataFile.h"
-#include "render/GlyphFont.h"
 #include "render/GraphicForm.h"
 #include "views/CurrentFrame.h"
 
@@ -12,8 +11,6 @@
 #include <qopengl.h>
 
 namespace {
-
-constexpr int LabelFontSize = 10;
 
 // One line strip through count samples, as a client-side array (OpenGL 1.1):
 // the samples are (time, value) pairs of doubles, as the vertices need them.
@@ -32,16 +29,10 @@ void DrawStrip(const TPointSample *samples, std::size_t count) {
 } // namespace
 
 TOpenGLThreadFt::TOpenGLThreadFt(TGraphicForm &owner, int sleepPeriodMs)
-    : TOpenGLViewThread(owner, {0.0, 100.0, -80.0, 40.0}, sleepPeriodMs),
-      Font(Panel().AddGlyphFont("Arial", LabelFontSize)), Axes(LayOutAxes()) {}
+    : TAxesGraphThread(owner, sleepPeriodMs, TXTickOrigin::WindowStart) {}
 
 TOpenGLThreadFt::~TOpenGLThreadFt() {
   TerminateAndWait();
-}
-
-void TOpenGLThreadFt::SetAxisColors(const QColor &timeAxisColor, const QColor &valueAxisColor) {
-  TimeAxisColor = ToRgb(timeAxisColor);
-  ValueAxisColor = ToRgb(valueAxisColor);
 }
 
 void TOpenGLThreadFt::SetPointList(TSelectedPointList *points) {
@@ -56,29 +47,7 @@ bool TOpenGLThreadFt::AcceptRanges(const TDataWindow &window) const {
   return window.XMin != window.XMax && window.YMin != window.YMax;
 }
 
-TMargins TOpenGLThreadFt::ComputeMargins() const {
-  return AxesMargins(Window, Font);
-}
-
-void TOpenGLThreadFt::ProjectionChanged() {
-  Axes = LayOutAxes();
-}
-
-TAxesLayout TOpenGLThreadFt::LayOutAxes() const {
-  TAxesRequest request;
-  request.Window = Window;
-  // Time ticks count from the start of the time range, not from 0.
-  request.XTickStart = Window.XMin;
-  return LayoutAxes(request, Geometry, Font);
-}
-
-void TOpenGLThreadFt::DrawLayers() {
-  DrawAxes(Axes, TimeAxisColor, ValueAxisColor, AxisLineWidth, Font);
-  if (Data != nullptr)
-    DrawCurves();
-}
-
-void TOpenGLThreadFt::DrawCurves() {
+void TOpenGLThreadFt::DrawGraph() {
   const std::optional<TCurrentFrame> frame = FetchCurrentFrame(*Data);
   if (!frame)
     return;
@@ -86,7 +55,7 @@ void TOpenGLThreadFt::DrawCurves() {
     std::lock_guard lock(Owner.WindowLock());
     if (Points != nullptr) {
       Sampler.Update(*Points, *Data, frame->Time, frame->Values);
-      glLineWidth(CurveLineWidth);
+      glLineWidth(GraphicLineWidth);
       glEnableClientState(GL_VERTEX_ARRAY);
       const double pixelsPerUnit = Geometry.PanelWidth() * Panel().devicePixelRatioF() /
                                    (Geometry.ViewRight - Geometry.ViewLeft);
