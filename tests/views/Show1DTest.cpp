@@ -1,11 +1,11 @@
 #include "ViewTestData.h"
+#include "ViewWindowTest.h"
 
 #include "render/OpenGLDisplayPanel.h"
 #include "settings/Options.h"
 #include "views/Show1D.h"
 #include "views/Show1DThread.h"
 
-#include <QDir>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -14,27 +14,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <functional>
 
 namespace {
 
-template <typename Predicate> bool WaitUntil(Predicate predicate, int timeoutMs = 10000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!predicate()) {
-    if (timer.elapsed() > timeoutMs)
-      return false;
-    QTest::qWait(5);
-  }
-  return true;
-}
-
-using TRgbBytes = std::array<int, 3>;
-
-TRgbBytes Rgb(QRgb pixel) {
-  return {qRed(pixel), qGreen(pixel), qBlue(pixel)};
-}
 const TRgbBytes Black{0, 0, 0};
 const TRgbBytes White{255, 255, 255};
 
@@ -49,20 +32,16 @@ protected:
     for (int item : uncheckedItems)
       Context->Data.GetItemChecked()[item] = 0;
     Form = std::make_unique<TShow1DForm>(*Context);
-    Form->resize(400, 300);
-    Form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
     // The first pass fits the projection to the panel; a paint of the toolkit's
     // own may have drawn a frame before it.
-    ASSERT_TRUE(WaitUntil([&] { return Form->RenderThread1D()->GetPassCount() >= 1; }));
+    ASSERT_TRUE(ShowViewWindow(*Form, 400, 300));
     ASSERT_GE(Form->GetLastDrawnTime(), 0.0);
     Grab();
   }
 
   // Waits for two more frames, so that one was drawn wholly after a change.
   void Redraw() {
-    const std::uint64_t frames = Form->RenderThread1D()->GetFrameCount();
-    ASSERT_TRUE(WaitUntil([&] { return Form->RenderThread1D()->GetFrameCount() >= frames + 2; }));
+    ASSERT_TRUE(WaitForFrames(*Form, 2));
     Grab();
   }
 
@@ -71,14 +50,7 @@ protected:
     Geometry = Form->RenderThread1D()->GetGeometry();
   }
 
-  QPoint ToPixel(double x, double y) const {
-    const double column =
-        (x - Geometry.ViewLeft) / (Geometry.ViewRight - Geometry.ViewLeft) * Picture.width();
-    const double row =
-        (y - Geometry.ViewBottom) / (Geometry.ViewTop - Geometry.ViewBottom) * Picture.height();
-    return {static_cast<int>(std::floor(column)),
-            Picture.height() - 1 - static_cast<int>(std::floor(row))};
-  }
+  QPoint ToPixel(double x, double y) const { return DataPixel(Geometry, Picture, x, y); }
 
   // The colour at (x, y), or at the pixel above or below it: a line's row
   // depends on rounding.
@@ -98,18 +70,8 @@ protected:
     return false;
   }
 
-  // Where the picture was saved, for the failure message.
-  std::string Keep() const {
-    const QString name =
-        QString::fromStdString(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    const QString path = QDir::temp().filePath("dendrovia-1d-" + name + ".png");
-    Picture.save(path);
-    return "picture: " + path.toStdString();
-  }
-
   void TearDown() override {
-    if (HasFailure() && !Picture.isNull())
-      std::cerr << Keep() << "\n";
+    SavePictureOfFailure(Picture, "1d");
     Form.reset();
   }
 
@@ -235,9 +197,9 @@ TEST_F(Show1D, TheLastDrawnTimeFollowsTheFramesDrawn) {
   QTest::qWait(50);
   EXPECT_EQ(form.GetLastDrawnTime(), -1.0) << "drawn while never shown";
   form.show();
-  ASSERT_TRUE(WaitUntil([&] { return form.GetLastDrawnTime() == 0.5; }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form.GetLastDrawnTime() == 0.5; }, 10000));
   EXPECT_EQ(context.Data.StepForward(0), 1.5);
-  EXPECT_TRUE(WaitUntil([&] { return form.GetLastDrawnTime() == 1.5; }));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return form.GetLastDrawnTime() == 1.5; }, 10000));
 }
 
 TEST_F(Show1D, HidingSuspendsTheThreadAndShowingKeepsItsThreadAndContext) {
@@ -258,7 +220,7 @@ TEST_F(Show1D, HidingSuspendsTheThreadAndShowingKeepsItsThreadAndContext) {
 
   Form->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
-  EXPECT_TRUE(WaitUntil([&] { return thread->GetPassCount() > passes + 2; }));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return thread->GetPassCount() > passes + 2; }, 10000));
   EXPECT_EQ(Form->RenderThread1D(), thread);
   EXPECT_EQ(Form->DisplayPanel()->context(), context);
   Redraw();
@@ -268,10 +230,12 @@ TEST_F(Show1D, HidingSuspendsTheThreadAndShowingKeepsItsThreadAndContext) {
 TEST_F(Show1D, AResizeRefitsTheProjection) {
   Open({StraightSection("soma", -1, 50, 1)}, {{0.0, -10.0}});
   Form->resize(600, 200);
-  ASSERT_TRUE(WaitUntil([&] {
-    return Form->RenderThread1D()->GetGeometry().PanelRight == 600 &&
-           Form->RenderThread1D()->GetGeometry().PanelBottom == 200;
-  }));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        return Form->RenderThread1D()->GetGeometry().PanelRight == 600 &&
+               Form->RenderThread1D()->GetGeometry().PanelBottom == 200;
+      },
+      10000));
   Redraw();
   EXPECT_EQ(Picture.width(), 600);
   EXPECT_TRUE(HasColorNear(25.0, -10.0, Context->ColorOf(-10.0)));
@@ -391,11 +355,11 @@ TEST(Show1DStress, FiftyWindowsComeAndGo) {
       break;
     case 1: // shown and drawing
       form->show();
-      ASSERT_TRUE(WaitUntil([&] { return form->GetLastDrawnTime() == 0.0; }));
+      ASSERT_TRUE(QTest::qWaitFor([&] { return form->GetLastDrawnTime() == 0.0; }, 10000));
       break;
     case 2: // shown, then closed: suspended
       form->show();
-      ASSERT_TRUE(WaitUntil([&] { return form->GetLastDrawnTime() == 0.0; }));
+      ASSERT_TRUE(QTest::qWaitFor([&] { return form->GetLastDrawnTime() == 0.0; }, 10000));
       form->close();
       break;
     case 3: // shown and at once stopped, as the Control Window does
