@@ -1,3 +1,4 @@
+#include "ControlWindowDriver.h"
 #include "SampleDataFile.h"
 
 #include "control/DataControl.h"
@@ -8,13 +9,11 @@
 #include "views/Show1D.h"
 #include "views/ShowInfo.h"
 
-#include <QApplication>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -34,32 +33,6 @@ protected:
   }
   void TearDown() override { TOptions::ReleaseInstance(); }
 
-  std::unique_ptr<TDataControlForm> Open(int number) {
-    auto form = std::make_unique<TDataControlForm>();
-    form->SetWindowNumber(number);
-    form->OpenFile(Path);
-    form->show();
-    return form;
-  }
-
-  static void Press(TDataControlForm &form, const char *button) {
-    QTest::mouseClick(form.findChild<QPushButton *>(button), Qt::LeftButton);
-  }
-
-  static void Enter(TDataControlForm &form, const char *box, const QString &text) {
-    QLineEdit *edit = form.findChild<QLineEdit *>(box);
-    edit->selectAll();
-    QTest::keyClicks(edit, text);
-    QTest::keyClick(edit, Qt::Key_Return);
-  }
-
-  static int TopLevelCount(const QString &name) {
-    int count = 0;
-    for (QWidget *window : QApplication::topLevelWidgets())
-      count += window->objectName() == name;
-    return count;
-  }
-
   QTemporaryDir Dir;
   QString Path;
   TScopedMessageBoxHandler Handler{[](QWidget *, const QString &, const QString &text,
@@ -72,10 +45,10 @@ protected:
 
 TEST_F(ControlViewsTest, OneButtonOneWindowNamedAfterTheControlWindow) {
   TOptions::Instance().Graphics1D = {{"1D", 30, 40, 350, 250}};
-  auto first = Open(1);
-  auto second = Open(2);
-  Press(*first, "Show1DButton");
-  Press(*second, "Show1DButton");
+  auto first = OpenControlWindow(Path, 1);
+  auto second = OpenControlWindow(Path, 2);
+  PressButton(*first, "Show1DButton");
+  PressButton(*second, "Show1DButton");
   ASSERT_NE(first->Form1D(), nullptr);
   ASSERT_NE(second->Form1D(), nullptr);
   EXPECT_EQ(first->Form1D()->objectName(), "Show1DForm1");
@@ -86,15 +59,15 @@ TEST_F(ControlViewsTest, OneButtonOneWindowNamedAfterTheControlWindow) {
 
   // Pressing again brings back the same window, also after the user closed it.
   TShow1DForm *view = first->Form1D();
-  Press(*first, "Show1DButton");
+  PressButton(*first, "Show1DButton");
   view->close();
   EXPECT_FALSE(view->isVisible());
-  Press(*first, "Show1DButton");
+  PressButton(*first, "Show1DButton");
   EXPECT_EQ(first->Form1D(), view);
   EXPECT_TRUE(view->isVisible());
   EXPECT_EQ(TopLevelCount("Show1DForm1"), 1);
 
-  Press(*first, "ShowInfoButton");
+  PressButton(*first, "ShowInfoButton");
   EXPECT_EQ(first->FormInfo()->objectName(), "ShowInfoForm1");
 
   first.reset();
@@ -104,9 +77,9 @@ TEST_F(ControlViewsTest, OneButtonOneWindowNamedAfterTheControlWindow) {
 }
 
 TEST_F(ControlViewsTest, DestructionWritesTheBoundsOfHiddenWindowsToo) {
-  auto form = Open(1);
-  Press(*form, "Show1DButton");
-  Press(*form, "ShowInfoButton");
+  auto form = OpenControlWindow(Path, 1);
+  PressButton(*form, "Show1DButton");
+  PressButton(*form, "ShowInfoButton");
   ASSERT_TRUE(QTest::qWaitFor([&] { return form->Form1D()->GetLastDrawnTime() == 0.0; }));
   form->Form1D()->move(61, 62);
   form->Form1D()->resize(333, 222);
@@ -128,8 +101,8 @@ TEST_F(ControlViewsTest, DestructionWritesTheBoundsOfHiddenWindowsToo) {
 }
 
 TEST_F(ControlViewsTest, ItemsAndScalesReachThe1DWindow) {
-  auto form = Open(1);
-  Press(*form, "Show1DButton");
+  auto form = OpenControlWindow(Path, 1);
+  PressButton(*form, "Show1DButton");
   TShow1DForm *view = form->Form1D();
   // The dendrite ends at 50, the soma at 10.
   EXPECT_EQ(view->GetDistanceMax(), 50.0);
@@ -141,22 +114,22 @@ TEST_F(ControlViewsTest, ItemsAndScalesReachThe1DWindow) {
   EXPECT_EQ(items->item(1)->checkState(), Qt::Checked);
   EXPECT_EQ(view->GetDistanceMax(), 50.0);
 
-  Enter(*form, "VariableMinEdit", "-5");
-  Enter(*form, "VariableMaxEdit", "12.3456");
+  EnterText(*form, "VariableMinEdit", "-5");
+  EnterText(*form, "VariableMaxEdit", "12.3456");
   EXPECT_EQ(view->GetValueMin(), -5.0);
   EXPECT_EQ(view->GetValueMax(), 12.346);
 }
 
 TEST_F(ControlViewsTest, AFlatDataRangeStillGivesThe1DWindowItsAxes) {
   ASSERT_TRUE(WriteFlatDataFile(Path.toStdString(), -65.0, FrameTimes(0.0, 1.0, 2.0)));
-  auto form = Open(1);
+  auto form = OpenControlWindow(Path, 1);
   EXPECT_EQ(form->findChild<QLabel *>("DataRangeMinLabel")->text(), "-65.000");
   EXPECT_EQ(form->findChild<QLabel *>("DataRangeMaxLabel")->text(), "-65.000");
   EXPECT_EQ(form->findChild<QLineEdit *>("VariableMinEdit")->text(), "-65.001");
   EXPECT_EQ(form->findChild<QLineEdit *>("VariableMaxEdit")->text(), "-64.999");
   EXPECT_LT(form->VariableScaleMin(), form->VariableScaleMax());
 
-  Press(*form, "Show1DButton");
+  PressButton(*form, "Show1DButton");
   TShow1DForm *view = form->Form1D();
   ASSERT_TRUE(QTest::qWaitFor([view] { return view->GetLastDrawnTime() == 0.0; }));
   const QImage picture = view->DisplayPanel()->grabFramebuffer();
@@ -172,15 +145,15 @@ TEST_F(ControlViewsTest, AFlatDataRangeStillGivesThe1DWindowItsAxes) {
 // running, hidden, or never drawn, must neither hang nor leave anything behind.
 TEST_F(ControlViewsTest, OpenAndDestroyFiftyTimes) {
   for (int i = 0; i < 50; ++i) {
-    auto form = Open(i + 1);
-    Press(*form, "Show1DButton");
-    Press(*form, "ShowInfoButton");
+    auto form = OpenControlWindow(Path, i + 1);
+    PressButton(*form, "Show1DButton");
+    PressButton(*form, "ShowInfoButton");
     if (i % 3 == 1)
       form->Form1D()->close();
     if (i % 3 == 2)
       QTest::qWait(5);
     if (i % 5 == 0)
-      Press(*form, "PlayBitBtn");
+      PressButton(*form, "PlayBitBtn");
     form.reset();
     EXPECT_EQ(TopLevelCount(QString("Show1DForm%1").arg(i + 1)), 0);
   }

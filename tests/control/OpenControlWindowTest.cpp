@@ -1,3 +1,4 @@
+#include "ControlWindowDriver.h"
 #include "SampleDataFile.h"
 
 #include "app/Application.h"
@@ -144,10 +145,7 @@ TEST_F(OpenControlWindowTest, ClosedWindowIsDestroyedWhenIdleAndWritesItsSetting
   Form->OpenDataFile(DataDir + "/run.dat");
   QPointer<TDataControlForm> window = Form->OpenControlWindows()[0];
   window->move(210, 220);
-  auto *delay = window->findChild<QLineEdit *>("FramesDelayEdit");
-  delay->selectAll();
-  QTest::keyClicks(delay, "321");
-  QTest::keyClick(delay, Qt::Key_Return);
+  EnterText(*window, "FramesDelayEdit", "321");
   UntilIdle();
   EXPECT_FALSE(window.isNull()) << "open windows stay";
 

@@ -1,3 +1,4 @@
+#include "ControlWindowDriver.h"
 #include "SampleDataFile.h"
 
 #include "control/DataControl.h"
@@ -7,11 +8,12 @@
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace {
 
@@ -34,26 +36,21 @@ TEST(PlaybackWithoutOpenGL, AViewWithoutContextHoldsNothing) {
   const QString path = dir.filePath("run.dat");
   ASSERT_TRUE(WriteSampleDataFile(path.toStdString(), FrameTimes(0.0, 1.0, 5.0)));
   {
-    TDataControlForm form;
-    form.OpenFile(path);
-    form.show();
-    const auto press = [&](const char *button) {
-      QTest::mouseClick(form.findChild<QPushButton *>(button), Qt::LeftButton);
-    };
-    press("Show1DButton");
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.Form1D()));
+    const std::unique_ptr<TDataControlForm> form = OpenControlWindow(path, 0);
+    PressButton(*form, "Show1DButton");
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form->Form1D()));
     QTest::qWait(100);
-    EXPECT_FALSE(form.Form1D()->CanPaintNow());
-    EXPECT_EQ(form.Form1D()->GetLastDrawnTime(), -1.0);
+    EXPECT_FALSE(form->Form1D()->CanPaintNow());
+    EXPECT_EQ(form->Form1D()->GetLastDrawnTime(), -1.0);
 
-    press("StepForwardBitBtn");
-    EXPECT_EQ(form.CurrentTime(), 1.0);
-    press("StepBackBitBtn");
-    EXPECT_EQ(form.CurrentTime(), 0.0);
-    press("PlayBitBtn");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !form.IsPlaying(); }, 5000));
-    EXPECT_EQ(form.CurrentTime(), -1.0);
-    EXPECT_EQ(form.findChild<QLineEdit *>("TimeCurrentEdit")->text(), "5.000");
+    PressButton(*form, "StepForwardBitBtn");
+    EXPECT_EQ(form->CurrentTime(), 1.0);
+    PressButton(*form, "StepBackBitBtn");
+    EXPECT_EQ(form->CurrentTime(), 0.0);
+    PressButton(*form, "PlayBitBtn");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->IsPlaying(); }, 5000));
+    EXPECT_EQ(form->CurrentTime(), -1.0);
+    EXPECT_EQ(form->findChild<QLineEdit *>("TimeCurrentEdit")->text(), "5.000");
   }
   TOptions::ReleaseInstance();
   EXPECT_EQ(boxes, QStringList{"Could not create a rendering context"});

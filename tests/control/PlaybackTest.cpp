@@ -1,3 +1,4 @@
+#include "ControlWindowDriver.h"
 #include "SampleDataFile.h"
 #include "X11TestSupport.h"
 
@@ -8,7 +9,6 @@
 #include "settings/Options.h"
 #include "views/Show1D.h"
 
-#include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -39,10 +39,8 @@ protected:
   void Open(const std::vector<double> &times) {
     const QString path = Dir.filePath("run.dat");
     ASSERT_TRUE(WriteSampleDataFile(path.toStdString(), times));
-    Form = std::make_unique<TDataControlForm>();
+    Form = OpenControlWindow(path, 0);
     Form->setWindowTitle("Data Control - run.dat");
-    Form->OpenFile(path);
-    Form->show();
     // Every time shown, with the 1D window's last drawn time at that moment.
     QObject::connect(Edit("TimeCurrentEdit"), &QLineEdit::textChanged, [this](const QString &t) {
       Shown.push_back(t);
@@ -52,16 +50,9 @@ protected:
 
   QLineEdit *Edit(const char *name) { return Form->findChild<QLineEdit *>(name); }
   QPushButton *Button(const char *name) { return Form->findChild<QPushButton *>(name); }
-  void Press(const char *name) { QTest::mouseClick(Button(name), Qt::LeftButton); }
-  void Enter(const char *box, const QString &text) {
-    QLineEdit *edit = Edit(box);
-    edit->selectAll();
-    QTest::keyClicks(edit, text);
-    QTest::keyClick(edit, Qt::Key_Return);
-  }
   // Plays until playback stops by itself.
   void PlayToTheEnd(int timeout = 20000) {
-    Press("PlayBitBtn");
+    PressButton(*Form, "PlayBitBtn");
     ASSERT_TRUE(QTest::qWaitFor([this] { return !Form->IsPlaying(); }, timeout));
   }
   void ExpectLocked(bool locked) {
@@ -92,8 +83,8 @@ protected:
 TEST_F(PlaybackTest, PlaysEveryFrameWhileTheViewDrawsThemThenStops) {
   TOptions::Instance().Data.SleepPeriod = 30; // a view slower than the 1 ms timer
   Open(FrameTimes(0.0, 1.0, 10.0));
-  Press("Show1DButton");
-  Press("PlayBitBtn");
+  PressButton(*Form, "Show1DButton");
+  PressButton(*Form, "PlayBitBtn");
   EXPECT_EQ(Form->findChild<QTimer *>("Timer")->interval(), 1);
   ExpectLocked(true);
   ASSERT_TRUE(QTest::qWaitFor([this] { return !Form->IsPlaying(); }, 20000));
@@ -116,7 +107,7 @@ TEST_F(PlaybackTest, PlaysEveryFrameWhileTheViewDrawsThemThenStops) {
 TEST_F(PlaybackTest, AHiddenViewHoldsNothing) {
   TOptions::Instance().Data.SleepPeriod = 30;
   Open(FrameTimes(0.0, 1.0, 10.0));
-  Press("Show1DButton");
+  PressButton(*Form, "Show1DButton");
   ASSERT_TRUE(QTest::qWaitFor([this] { return Form->Form1D()->GetLastDrawnTime() == 0.0; }));
   Form->Form1D()->close();
   PlayToTheEnd();
@@ -127,23 +118,23 @@ TEST_F(PlaybackTest, AHiddenViewHoldsNothing) {
 
 TEST_F(PlaybackTest, AViewOffTheScreenHoldsNothingAndTakesPartAgainWhenBack) {
   Open(FrameTimes(0.0, 1.0, 10.0));
-  Press("Show1DButton");
+  PressButton(*Form, "Show1DButton");
   TShow1DForm *view = Form->Form1D();
   ASSERT_TRUE(QTest::qWaitFor([view] { return view->GetLastDrawnTime() == 0.0; }));
   // The view draws no more frames of its own; only exposing it paints it.
   view->RenderThread()->Suspend();
   QTest::qWait(100);
-  Press("StepForwardBitBtn");
+  PressButton(*Form, "StepForwardBitBtn");
   EXPECT_EQ(Form->CurrentTime(), 1.0);
-  Press("StepForwardBitBtn");
+  PressButton(*Form, "StepForwardBitBtn");
   EXPECT_EQ(Form->CurrentTime(), 1.0) << "a view on screen holds the frame until drawn";
 
   SetMapped(*view, false);
   EXPECT_TRUE(view->isVisible());
   EXPECT_FALSE(view->CanPaintNow());
-  Press("StepForwardBitBtn");
+  PressButton(*Form, "StepForwardBitBtn");
   EXPECT_EQ(Form->CurrentTime(), 2.0);
-  Press("StepBackBitBtn");
+  PressButton(*Form, "StepBackBitBtn");
   EXPECT_EQ(Form->CurrentTime(), 1.0);
   Shown.clear();
   PlayToTheEnd();
@@ -153,19 +144,19 @@ TEST_F(PlaybackTest, AViewOffTheScreenHoldsNothingAndTakesPartAgainWhenBack) {
   // Back on screen it holds the frame again until it has drawn it.
   SetMapped(*view, true);
   EXPECT_TRUE(view->CanPaintNow());
-  Enter("TimeCurrentEdit", "5");
-  Press("StepForwardBitBtn");
+  EnterText(*Form, "TimeCurrentEdit", "5");
+  PressButton(*Form, "StepForwardBitBtn");
   EXPECT_EQ(Form->CurrentTime(), 5.0);
   view->RenderThread()->Resume();
   ASSERT_TRUE(QTest::qWaitFor([view] { return view->GetLastDrawnTime() == 5.0; }));
-  Press("StepForwardBitBtn");
+  PressButton(*Form, "StepForwardBitBtn");
   EXPECT_EQ(Form->CurrentTime(), 6.0);
 }
 
 TEST_F(PlaybackTest, SkipFramesStepsOverTheScaleEndOrStopsAtTheLastFrame) {
   Open(FrameTimes(0.0, 1.0, 20.0));
-  Enter("TimeMaxEdit", "10");
-  Enter("SkipFramesEdit", "3");
+  EnterText(*Form, "TimeMaxEdit", "10");
+  EnterText(*Form, "SkipFramesEdit", "3");
   EXPECT_EQ(Form->SkipFrames(), 3u);
   Shown.clear();
   PlayToTheEnd();
@@ -173,7 +164,7 @@ TEST_F(PlaybackTest, SkipFramesStepsOverTheScaleEndOrStopsAtTheLastFrame) {
   EXPECT_EQ(Form->CurrentTime(), -1.0);
 
   Open(FrameTimes(0.0, 1.0, 10.0));
-  Enter("SkipFramesEdit", "3");
+  EnterText(*Form, "SkipFramesEdit", "3");
   Shown.clear();
   PlayToTheEnd();
   EXPECT_EQ(Shown, QStringList({"4.000", "8.000", "10.000"}));
@@ -183,45 +174,45 @@ TEST_F(PlaybackTest, SkipFramesStepsOverTheScaleEndOrStopsAtTheLastFrame) {
 TEST_F(PlaybackTest, StepsPauseAndStop) {
   TOptions::Instance().ControlPanel.FramesDelay = 1000;
   Open(FrameTimes(0.0, 1.0, 10.0));
-  Enter("SkipFramesEdit", "1");
-  Enter("TimeMinEdit", "2");
-  Press("PlayBitBtn");
-  Press("PauseBitBtn");
+  EnterText(*Form, "SkipFramesEdit", "1");
+  EnterText(*Form, "TimeMinEdit", "2");
+  PressButton(*Form, "PlayBitBtn");
+  PressButton(*Form, "PauseBitBtn");
   EXPECT_FALSE(Form->IsPlaying());
   ExpectLocked(false);
   EXPECT_EQ(Form->CurrentTime(), 2.0);
-  Press("StepForwardBitBtn");
+  PressButton(*Form, "StepForwardBitBtn");
   EXPECT_EQ(Form->CurrentTime(), 4.0);
   EXPECT_EQ(Edit("TimeCurrentEdit")->text(), "4.000");
-  Press("StepBackBitBtn");
+  PressButton(*Form, "StepBackBitBtn");
   EXPECT_EQ(Form->CurrentTime(), 2.0);
   // At the start of the time scale a step back does nothing.
-  Press("StepBackBitBtn");
+  PressButton(*Form, "StepBackBitBtn");
   EXPECT_EQ(Form->CurrentTime(), 2.0);
   EXPECT_EQ(Edit("TimeCurrentEdit")->text(), "2.000");
 
-  Enter("TimeCurrentEdit", "7");
-  Press("StopBitBtn");
+  EnterText(*Form, "TimeCurrentEdit", "7");
+  PressButton(*Form, "StopBitBtn");
   EXPECT_EQ(Form->CurrentTime(), -1.0);
   ExpectLocked(false);
   // The first step after Stop goes to the start of the time scale.
-  Press("StepForwardBitBtn");
+  PressButton(*Form, "StepForwardBitBtn");
   EXPECT_EQ(Form->CurrentTime(), 2.0);
-  Press("StopBitBtn");
-  Press("StepBackBitBtn");
+  PressButton(*Form, "StopBitBtn");
+  PressButton(*Form, "StepBackBitBtn");
   EXPECT_EQ(Form->CurrentTime(), 2.0);
   // Start after Stop begins at the start as well.
-  Enter("TimeCurrentEdit", "7");
-  Press("StopBitBtn");
-  Press("PlayBitBtn");
+  EnterText(*Form, "TimeCurrentEdit", "7");
+  PressButton(*Form, "StopBitBtn");
+  PressButton(*Form, "PlayBitBtn");
   EXPECT_EQ(Form->CurrentTime(), 2.0);
-  Press("StopBitBtn");
+  PressButton(*Form, "StopBitBtn");
 
   // Other tags leave the controls as they are.
-  Press("PlayBitBtn");
+  PressButton(*Form, "PlayBitBtn");
   Form->UpdateControls(7);
   ExpectLocked(true);
-  Press("StopBitBtn");
+  PressButton(*Form, "StopBitBtn");
 }
 
 TEST_F(PlaybackTest, SkipFramesAndFramesDelayBoxes) {
@@ -229,10 +220,10 @@ TEST_F(PlaybackTest, SkipFramesAndFramesDelayBoxes) {
   auto *upDown = Form->findChild<QSpinBox *>("SkipFramesUpDown");
   auto *trackBar = Form->findChild<QSlider *>("FramesDelayTrackBar");
 
-  Enter("SkipFramesEdit", "-1");
+  EnterText(*Form, "SkipFramesEdit", "-1");
   EXPECT_EQ(Edit("SkipFramesEdit")->text(), "100");
   EXPECT_EQ(Form->SkipFrames(), 100u);
-  Enter("SkipFramesEdit", " 7");
+  EnterText(*Form, "SkipFramesEdit", " 7");
   EXPECT_EQ(Edit("SkipFramesEdit")->text(), "7");
   EXPECT_EQ(upDown->value(), 7);
   upDown->stepUp();
@@ -241,31 +232,31 @@ TEST_F(PlaybackTest, SkipFramesAndFramesDelayBoxes) {
 
   Form->activateWindow();
   Edit("SkipFramesEdit")->setFocus();
-  Enter("SkipFramesEdit", "x");
+  EnterText(*Form, "SkipFramesEdit", "x");
   ASSERT_EQ(Boxes.size(), 1);
   EXPECT_EQ(Boxes[0], "Data Control - run.dat: 'x' is not a valid integer value");
   EXPECT_EQ(Form->SkipFrames(), 8u);
   EXPECT_EQ(Edit("SkipFramesEdit")->text(), "x");
 
-  Enter("FramesDelayEdit", "5000");
+  EnterText(*Form, "FramesDelayEdit", "5000");
   EXPECT_EQ(Edit("FramesDelayEdit")->text(), "1000");
   EXPECT_EQ(Form->FramesDelay(), 1000u);
   EXPECT_EQ(trackBar->value(), 1000);
   trackBar->setValue(40);
   EXPECT_EQ(Edit("FramesDelayEdit")->text(), "40");
   EXPECT_EQ(Form->FramesDelay(), 40u);
-  Enter("FramesDelayEdit", "1.5");
+  EnterText(*Form, "FramesDelayEdit", "1.5");
   ASSERT_EQ(Boxes.size(), 2);
   EXPECT_EQ(Boxes[1], "Data Control - run.dat: '1.5' is not a valid integer value");
   EXPECT_EQ(Form->FramesDelay(), 40u);
 
-  Press("PlayBitBtn");
+  PressButton(*Form, "PlayBitBtn");
   EXPECT_EQ(Form->findChild<QTimer *>("Timer")->interval(), 40);
-  Press("StopBitBtn");
-  Enter("FramesDelayEdit", "0");
-  Press("PlayBitBtn");
+  PressButton(*Form, "StopBitBtn");
+  EnterText(*Form, "FramesDelayEdit", "0");
+  PressButton(*Form, "PlayBitBtn");
   EXPECT_EQ(Form->findChild<QTimer *>("Timer")->interval(), 1);
-  Press("StopBitBtn");
+  PressButton(*Form, "StopBitBtn");
 
   Form.reset();
   EXPECT_EQ(TOptions::Instance().ControlPanel.FramesDelay, 0u);
@@ -275,7 +266,7 @@ TEST_F(PlaybackTest, TooFewDecimalsInTheTimeFormatDoNotStallPlayback) {
   // Frames every 0.05 shown with one decimal never match a drawn frame time.
   TOptions::Instance().ControlPanel.TimeRangeFormat = "%0.1f";
   Open(FrameTimes(0.0, 0.05, 1.0));
-  Press("Show1DButton");
+  PressButton(*Form, "Show1DButton");
   PlayToTheEnd();
   EXPECT_EQ(Form->CurrentTime(), -1.0);
   EXPECT_GE(Shown.size(), 10);
@@ -286,10 +277,10 @@ TEST_F(PlaybackTest, TooFewDecimalsInTheTimeFormatDoNotStallPlayback) {
 TEST_F(PlaybackTest, AnEmptyModelStopsAtOnce) {
   Form = std::make_unique<TDataControlForm>();
   Form->OpenFile(Dir.path());
-  Press("PlayBitBtn");
+  PressButton(*Form, "PlayBitBtn");
   ASSERT_TRUE(QTest::qWaitFor([this] { return !Form->IsPlaying(); }, 2000));
-  Press("StepForwardBitBtn");
-  Press("StepBackBitBtn");
+  PressButton(*Form, "StepForwardBitBtn");
+  PressButton(*Form, "StepBackBitBtn");
   EXPECT_EQ(Form->CurrentTime(), -1.0);
 }
 
