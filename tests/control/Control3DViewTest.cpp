@@ -38,12 +38,7 @@ protected:
 
   QTemporaryDir Dir;
   std::unique_ptr<TDataControlForm> Form;
-  TScopedMessageBoxHandler Handler{[](QWidget *, const QString &, const QString &text,
-                                      QMessageBox::Icon,
-                                      QMessageBox::StandardButtons) -> QMessageBox::StandardButton {
-    ADD_FAILURE() << "unexpected message: " << text.toStdString();
-    return QMessageBox::Ok;
-  }};
+  TScopedMessageBoxHandler Handler{FailOnMessageBox};
 };
 
 TEST_F(Control3DViewTest, TheButtonOpensOneWindowAtItsBoundsAndDestructionStoresThem) {

@@ -35,12 +35,7 @@ protected:
 
   QTemporaryDir Dir;
   QString Path;
-  TScopedMessageBoxHandler Handler{[](QWidget *, const QString &, const QString &text,
-                                      QMessageBox::Icon,
-                                      QMessageBox::StandardButtons) -> QMessageBox::StandardButton {
-    ADD_FAILURE() << "unexpected message: " << text.toStdString();
-    return QMessageBox::Ok;
-  }};
+  TScopedMessageBoxHandler Handler{FailOnMessageBox};
 };
 
 TEST_F(ControlViewsTest, OneButtonOneWindowNamedAfterTheControlWindow) {

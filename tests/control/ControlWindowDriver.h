@@ -1,6 +1,7 @@
 #pragma once
 
 #include "control/DataControl.h"
+#include "settings/MessageDialog.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -8,6 +9,8 @@
 #include <QString>
 #include <QTest>
 #include <QWidget>
+
+#include <gtest/gtest.h>
 
 #include <memory>
 
@@ -41,4 +44,13 @@ inline int TopLevelCount(const QString &name) {
   for (QWidget *window : QApplication::topLevelWidgets())
     count += window->objectName() == name;
   return count;
+}
+
+// A message box handler for tests where no box may appear: each one fails the
+// running test and is answered with OK.
+inline QMessageBox::StandardButton FailOnMessageBox(QWidget *, const QString &, const QString &text,
+                                                    QMessageBox::Icon,
+                                                    QMessageBox::StandardButtons) {
+  ADD_FAILURE() << "unexpected message: " << text.toStdString();
+  return QMessageBox::Ok;
 }
