@@ -6,6 +6,7 @@
 #include "settings/MessageDialog.h"
 #include "settings/Options.h"
 #include "settings/SettingsText.h"
+#include "views/CurrentFrame.h"
 #include "views/Show1D.h"
 #include "views/Show2D.h"
 #include "views/Show3D.h"
@@ -33,7 +34,6 @@
 #include <array>
 #include <climits>
 #include <functional>
-#include <mutex>
 
 namespace {
 
@@ -433,10 +433,8 @@ void TDataControlForm::ShowCurrentTime(double time) {
 }
 
 double TDataControlForm::CurrentFrameTime() const {
-  if (Data_->GetFileName().empty())
-    return -1.0;
-  std::lock_guard lock(Data_->GetFrameLock());
-  return Data_->GetCurrentFrame()[0];
+  const std::optional<TCurrentFrame> frame = FetchCurrentFrame(*Data_);
+  return frame ? frame->Time : -1.0;
 }
 
 bool TDataControlForm::VisibleViewsReady(double shownTime) const {

@@ -2,10 +2,10 @@
 
 #include "data/NeuronDataFile.h"
 #include "settings/NumberFormat.h"
+#include "views/CurrentFrame.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <mutex>
 #include <vector>
 
 namespace {
@@ -96,14 +96,10 @@ std::optional<TPointQuery> QueryPoint(const TNeuronDataFile &data, std::int32_t 
     return TPointQuery{"Diameter(s)", text};
   }
   case TSelectPointMode::Value: {
-    double value = 0.0;
-    {
-      std::lock_guard lock(data.GetFrameLock());
-      const double *frame = data.GetCurrentFrame();
-      if (frame == nullptr)
-        return std::nullopt;
-      value = frame[1 + data.GetSectionFirstSegment()[j] + k - 1];
-    }
+    const std::optional<TCurrentFrame> frame = FetchCurrentFrame(data);
+    if (!frame)
+      return std::nullopt;
+    const double value = frame->Values[data.GetSectionFirstSegment()[j] + k - 1];
     return TPointQuery{"Value of variable",
                        FormatFloat(valueFormat, value) + " " + data.GetVariableUnit()};
   }
