@@ -50,11 +50,7 @@ protected:
   QTemporaryDir Dir;
   QString Path;
   QStringList Boxes;
-  TScopedMessageBoxHandler Handler{[this](QWidget *, const QString &caption, const QString &text,
-                                          QMessageBox::Icon, QMessageBox::StandardButtons) {
-    Boxes << caption + ": " + text;
-    return QMessageBox::Ok;
-  }};
+  TScopedMessageBoxHandler Handler{LogMessageBoxesTo(Boxes)};
 };
 
 TEST_F(Control2DTest, TheButtonOpensOneWindowThatFollowsTheItemsAndLeavesItsBounds) {

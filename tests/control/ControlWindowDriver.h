@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QString>
+#include <QStringList>
 #include <QTest>
 #include <QWidget>
 
@@ -53,4 +54,14 @@ inline QMessageBox::StandardButton FailOnMessageBox(QWidget *, const QString &, 
                                                     QMessageBox::StandardButtons) {
   ADD_FAILURE() << "unexpected message: " << text.toStdString();
   return QMessageBox::Ok;
+}
+
+// A message box handler that answers OK and appends "caption: text" to boxes,
+// which must outlive it.
+inline TMessageBoxHandler LogMessageBoxesTo(QStringList &boxes) {
+  return [&boxes](QWidget *, const QString &caption, const QString &text, QMessageBox::Icon,
+                  QMessageBox::StandardButtons) {
+    boxes << caption + ": " + text;
+    return QMessageBox::Ok;
+  };
 }

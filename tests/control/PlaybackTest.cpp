@@ -73,11 +73,7 @@ protected:
   QStringList Shown;
   std::vector<double> DrawnWhenShown;
   QStringList Boxes;
-  TScopedMessageBoxHandler Handler{[this](QWidget *, const QString &caption, const QString &text,
-                                          QMessageBox::Icon, QMessageBox::StandardButtons) {
-    Boxes << caption + ": " + text;
-    return QMessageBox::Ok;
-  }};
+  TScopedMessageBoxHandler Handler{LogMessageBoxesTo(Boxes)};
 };
 
 TEST_F(PlaybackTest, PlaysEveryFrameWhileTheViewDrawsThemThenStops) {
