@@ -62,14 +62,6 @@ protected:
     return false;
   }
 
-  bool PictureHolds(const TRgbBytes &color) const {
-    for (int y = 0; y < Picture.height(); ++y)
-      for (int x = 0; x < Picture.width(); ++x)
-        if (Rgb(Picture.pixel(x, y)) == color)
-          return true;
-    return false;
-  }
-
   void TearDown() override {
     SavePictureOfFailure(Picture, "1d");
     Form.reset();
@@ -157,7 +149,7 @@ TEST_F(Show1D, ASectionWithThreeChildrenForksFromTheMiddleOfItsLastSegment) {
   EXPECT_TRUE(HasColorNear(101.0, 20.0, Context->ColorOf(30.0)));
   EXPECT_TRUE(HasColorNear(101.0, -10.0, Context->ColorOf(-30.0)));
   // The unchecked soma is not drawn.
-  EXPECT_FALSE(PictureHolds(Context->ColorOf(-50.0)));
+  EXPECT_FALSE(PictureHolds(Picture, Context->ColorOf(-50.0)));
 }
 
 TEST_F(Show1D, ItemsAreOverlaidFromDistanceZeroAndUncheckingTheFarthestShortensTheAxis) {
@@ -178,14 +170,14 @@ TEST_F(Show1D, ItemsAreOverlaidFromDistanceZeroAndUncheckingTheFarthestShortensT
   EXPECT_EQ(Form->GetDistanceMax(), 30.0);
   EXPECT_EQ(Form->RenderThread1D()->GetDataWindow().XMax, 30.0);
   EXPECT_TRUE(HasColorNear(28.0, -10.0, soma));
-  EXPECT_FALSE(PictureHolds(dendrite));
+  EXPECT_FALSE(PictureHolds(Picture, dendrite));
 
   // With nothing checked the axis keeps its length and no graph is drawn.
   Context->Data.GetItemChecked()[0] = 0;
   Form->UpdateDistanceRange();
   Redraw();
   EXPECT_EQ(Form->RenderThread1D()->GetDataWindow().XMax, 30.0);
-  EXPECT_FALSE(PictureHolds(soma));
+  EXPECT_FALSE(PictureHolds(Picture, soma));
 }
 
 TEST_F(Show1D, TheLastDrawnTimeFollowsTheFramesDrawn) {

@@ -75,14 +75,6 @@ protected:
     return false;
   }
 
-  bool PictureHolds(const TRgbBytes &color) const {
-    for (int y = 0; y < Picture.height(); ++y)
-      for (int x = 0; x < Picture.width(); ++x)
-        if (At({x, y}) == color)
-          return true;
-    return false;
-  }
-
   // Clicks at (x, y), in mode unless -1; the message shown, "" for none.
   std::string Click(double x, double y, int mode = -1) {
     if (mode >= 0)
@@ -268,13 +260,13 @@ TEST_F(Show2D, AddingToFtHandsTheAddressOverAndMarksThePoint) {
     Redraw();
     EXPECT_EQ(Form->GetTotalHeight(), checked ? 70.0 : 50.0);
     EXPECT_EQ(HasColorNear(97.5, 20.0, Cyan), checked == 1);
-    EXPECT_EQ(PictureHolds(Cyan), checked == 1);
+    EXPECT_EQ(PictureHolds(Picture, Cyan), checked == 1);
   }
   ChooseFromMenu({10, 10}, "ShowHidePointsMenuItem");
   Redraw();
   EXPECT_FALSE(TOptions::Instance().Graphics2D.ShowPoints);
   EXPECT_EQ(Form->findChild<QAction *>("ShowHidePointsMenuItem")->text(), "Show points");
-  EXPECT_FALSE(PictureHolds(Cyan));
+  EXPECT_FALSE(PictureHolds(Picture, Cyan));
 }
 
 TEST_F(Show2D, MoreThanThreeHitsAreMoreThanOnePoint) {
@@ -293,8 +285,8 @@ TEST_F(Show2D, WithEveryItemUncheckedOnlyTheBackgroundFollowsTheFrames) {
   EXPECT_EQ(Context->Data.StepForward(0), 1.5);
   ASSERT_TRUE(QTest::qWaitFor([&] { return Form->GetLastDrawnTime() == 1.5; }));
   Redraw();
-  EXPECT_FALSE(PictureHolds(Black));
-  EXPECT_FALSE(PictureHolds(Context->ColorOf(-20.0)));
+  EXPECT_FALSE(PictureHolds(Picture, Black));
+  EXPECT_FALSE(PictureHolds(Picture, Context->ColorOf(-20.0)));
   QTest::mouseClick(Form->DisplayPanel(), Qt::LeftButton, {}, {250, 200});
   EXPECT_TRUE(Messages.empty());
 }

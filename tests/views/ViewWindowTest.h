@@ -50,6 +50,15 @@ inline QPoint DataPixel(const TViewGeometry &g, const QImage &picture, double x,
           picture.height() - 1 - static_cast<int>(std::floor(row))};
 }
 
+// Whether any pixel of the picture has the colour.
+inline bool PictureHolds(const QImage &picture, const TRgbBytes &color) {
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < picture.width(); ++x)
+      if (Rgb(picture.pixel(x, y)) == color)
+        return true;
+  return false;
+}
+
 // When the running test has failed, saves the picture into the temporary
 // directory as dendrovia-<view>-<test>.png and says where.
 inline void SavePictureOfFailure(const QImage &picture, const char *view) {
