@@ -37,7 +37,8 @@ protected:
   // Waits for the 2D window's first frame and clicks at data point (x, y).
   static void ClickAt(TShow2DForm &view, double x, double y) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view.RenderThread2D()->GetPassCount() >= 1; }));
+    // A drawn frame: the panel's context exists and the projection fits its size.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.RenderThread2D()->GetDrawCount() >= 1; }));
     const TViewGeometry &g = view.RenderThread2D()->GetGeometry();
     const QWidget *panel = view.DisplayPanel();
     const double column = (x - g.ViewLeft) / (g.ViewRight - g.ViewLeft) * panel->width();
