@@ -415,10 +415,10 @@ bool TDataControlForm::AcceptInput(QLineEdit *box, const TScaleInput &input) {
     box->setText(QString::fromStdString(input.Text));
   switch (input.Status) {
   case TScaleInputStatus::InvalidFormat:
-    ShowInputError(box, QString::fromStdString(Settings.ErrorMessage(1)));
+    ShowInputError(box, SettingsText(Settings.ErrorMessage(1)));
     return false;
   case TScaleInputStatus::InvalidValue:
-    ShowInputError(box, QString::fromStdString(Settings.ErrorMessage(2)));
+    ShowInputError(box, SettingsText(Settings.ErrorMessage(2)));
     return false;
   case TScaleInputStatus::Unchanged:
     return false;

@@ -4,6 +4,7 @@
 #include "render/OpenGLDisplayPanel.h"
 #include "settings/MessageDialog.h"
 #include "settings/Options.h"
+#include "settings/SettingsText.h"
 #include "views/Dendrogram.h"
 #include "views/ViewContext.h"
 
@@ -36,7 +37,7 @@ TShow2DForm::TShow2DForm(TViewContext &context, QWidget *parent)
     : TGraphicForm(parent), Settings(TOptions::Instance()), Context(context),
       ItemSpacing(Settings.Graphics2D.DistanceBetweenItems),
       LevelSpacing(Settings.Graphics2D.DistanceBetweenLevels) {
-  setWindowTitle(QString::fromStdString(Settings.Graphics2D.Title));
+  setWindowTitle(SettingsText(Settings.Graphics2D.Title));
   SetPanelColor(Qt::white);
   CreatePopupMenu();
   const TNeuronDataFile &data = Context.GetViewData();

@@ -3,6 +3,7 @@
 #include "render/OpenGLDisplayPanel.h"
 #include "settings/MessageDialog.h"
 #include "settings/Options.h"
+#include "settings/SettingsText.h"
 #include "views/Show3DThread.h"
 #include "views/ViewContext.h"
 
@@ -25,7 +26,7 @@ QAction *AddItem(QMenu &menu, const char *name, const char *caption, bool checka
 
 TShow3DForm::TShow3DForm(TViewContext &context, QWidget *parent)
     : TGraphicForm(parent), Settings(TOptions::Instance()), Context(context) {
-  setWindowTitle(QString::fromStdString(Settings.Graphics3D.Title));
+  setWindowTitle(SettingsText(Settings.Graphics3D.Title));
   SetPanelColor(Qt::white);
   CreateMenu();
   UpdateCheckMarks();

@@ -4,6 +4,7 @@
 #include "settings/MessageDialog.h"
 #include "settings/NumberFormat.h"
 #include "settings/Options.h"
+#include "settings/SettingsText.h"
 #include "views/ShowFtThread.h"
 #include "views/ViewContext.h"
 
@@ -63,7 +64,7 @@ QString EntryCaption(const std::string &name) {
 
 TShowFtForm::TShowFtForm(TViewContext &context, QWidget *parent)
     : TGraphicForm(parent), Settings(TOptions::Instance()), Context(context) {
-  setWindowTitle(QString::fromStdString(Settings.GraphicsFt.Title));
+  setWindowTitle(SettingsText(Settings.GraphicsFt.Title));
   SetPanelColor(Qt::white);
   TryParseFloat(Context.GetTimeMinText(), TimeMin);
   TryParseFloat(Context.GetTimeMaxText(), TimeMax);

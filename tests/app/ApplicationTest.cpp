@@ -9,7 +9,11 @@
 #include "help/ShowHelp.h"
 #include "settings/MessageDialog.h"
 #include "settings/Options.h"
+#include "settings/SettingsText.h"
 #include "views/Show1D.h"
+#include "views/Show2D.h"
+#include "views/Show3D.h"
+#include "views/ShowFt.h"
 #include "views/ShowInfo.h"
 
 #include <QEvent>
@@ -57,18 +61,28 @@ TEST(Application, EveryWindowIsCaptionedExactlyAsTheSettingsSay) {
     TAboutForm aboutForm;
     TShowHelpForm helpForm;
     mainForm.OpenDataFile(data);
+    // A legacy 8-bit title (Cyrillic in code page 1251) is shown readably.
+    const std::string legacy = "\xCE\xEF\xE8\xF1\xE0\xED\xE8\xE5";
+    TOptions::Instance().Graphics3D.Title = legacy;
     TDataControlForm *control = mainForm.OpenControlWindows().at(0);
-    QTest::mouseClick(control->findChild<QPushButton *>("Show1DButton"), Qt::LeftButton);
-    QTest::mouseClick(control->findChild<QPushButton *>("ShowInfoButton"), Qt::LeftButton);
-    const std::pair<QWidget *, const char *> windows[] = {
-        {&mainForm, "Dendrovia"},  {&aboutForm, "About Dendrovia"},
-        {&helpForm, "Help"},       {control, "Data Control - small.dat"},
-        {control->Form1D(), "1D"}, {control->FormInfo(), "Info"}};
+    for (const char *button :
+         {"Show1DButton", "Show2DButton", "Show3DButton", "ShowFtButton", "ShowInfoButton"})
+      QTest::mouseClick(control->findChild<QPushButton *>(button), Qt::LeftButton);
+    const std::pair<QWidget *, QString> windows[] = {{&mainForm, "Dendrovia"},
+                                                     {&aboutForm, "About Dendrovia"},
+                                                     {&helpForm, "Help"},
+                                                     {control, "Data Control - small.dat"},
+                                                     {control->Form1D(), "1D"},
+                                                     {control->Form2D(), "2D"},
+                                                     {control->Form3D(), SettingsText(legacy)},
+                                                     {control->FormFt(), "Ft"},
+                                                     {control->FormInfo(), "Info"}};
     for (const auto &[window, title] : windows) {
       window->show();
       ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-      EXPECT_EQ(window->windowTitle().toStdString(), title);
-      EXPECT_EQ(ServerTitle(*window).toStdString(), title);
+      EXPECT_EQ(window->windowTitle(), title);
+      EXPECT_EQ(ServerTitle(*window), title);
+      EXPECT_FALSE(title.contains(QChar::ReplacementCharacter));
     }
   }
   TOptions::ReleaseInstance();
