@@ -704,8 +704,16 @@ void TDataControlForm::AddSelectedPoint(const std::string &code, const std::stri
   if (point == nullptr)
     ShowMessageBox(this, windowTitle(), QString::fromStdString(error), QMessageBox::Critical,
                    QMessageBox::Ok);
-  else if (FormFt_)
-    FormFt_->AddPointMenuEntry(*point);
+  else {
+    if (FormFt_)
+      FormFt_->AddPointMenuEntry(*point);
+    SelectedPointsChanged();
+  }
+}
+
+void TDataControlForm::SelectedPointsChanged() {
+  if (Form2D_)
+    Form2D_->SelectedPointsChanged();
 }
 
 void TDataControlForm::ShowInfoButtonClick() {

@@ -88,6 +88,7 @@ public:
   std::string GetTimeMaxText() const override;
   TSelectedPointList &GetFtPoints() override { return FtPoints; }
   void AddSelectedPoint(const std::string &code, const std::string &name) override;
+  void SelectedPointsChanged() override;
   void ShowHelpWindow(bool about) override;
 
 protected:

@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 
 #include <mutex>
+#include <vector>
 
 namespace {
 
@@ -30,6 +31,12 @@ constexpr std::array<TModeItem, 6> ModeItems{{
     {"ShowDiameterMenuItem", "Show diameter"},
     {"ShowValueMenuItem", "Show value of variable"},
 }};
+
+// Every 2D window of the process: the markers' setting is shared by all.
+std::vector<TShow2DForm *> &Windows2D() {
+  static std::vector<TShow2DForm *> windows;
+  return windows;
+}
 
 } // namespace
 
@@ -64,9 +71,11 @@ TShow2DForm::TShow2DForm(TViewContext &context, QWidget *parent)
     thread->SetShowPalette(options.ShowPalette);
   }
   AttachRenderThread(std::move(thread));
+  Windows2D().push_back(this);
 }
 
 TShow2DForm::~TShow2DForm() {
+  std::erase(Windows2D(), this);
   StopRenderThread();
 }
 
@@ -123,6 +132,12 @@ void TShow2DForm::SelectPointAction(QAction *item) {
 void TShow2DForm::ShowHidePointsMenuItemClick() {
   Settings.Graphics2D.ShowPoints = !Settings.Graphics2D.ShowPoints;
   UpdatePointsCaption();
+  // The other 2D windows show or hide theirs too.
+  for (TShow2DForm *window : Windows2D())
+    window->SelectedPointsChanged();
+}
+
+void TShow2DForm::SelectedPointsChanged() {
   if (TOpenGLViewThread *thread = RenderThread())
     thread->Invalidate();
 }
@@ -187,7 +202,6 @@ void TShow2DForm::OpenGLDisplayPanelMouseDown(QMouseEvent &event) {
   if (SelectionResult[0] > 0 && SelectionResult[1] > 0 && SelectionResult[2] > 0) {
     if (thread->GetSelectPointMode() == static_cast<std::int32_t>(TSelectPointMode::AddToFt)) {
       Context.AddSelectedPoint(QueryValueText, title);
-      thread->Invalidate();
       message = "Point " + QString::fromStdString(title) + " has been added to F(t)";
     } else {
       message = QString::fromStdString(title + ": " + QueryValueText);

@@ -36,6 +36,8 @@ public:
   void SetSelectedPoints(TSelectedPointList &points);
   // Lays the dendrogram out again for the data's checked items.
   void UpdateLayout();
+  // Points of the list were added, deleted or recoloured: the markers change.
+  void SelectedPointsChanged();
 
   TOpenGLThread2D *RenderThread2D() const;
 

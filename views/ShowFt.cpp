@@ -198,6 +198,7 @@ void TShowFtForm::DeleteAllPointsMenuItemClick() {
   }
   RemoveAllEntries();
   PointsChanged();
+  Context.SelectedPointsChanged();
 }
 
 void TShowFtForm::ColorMenuItemClick(QAction *entry) {
@@ -214,6 +215,7 @@ void TShowFtForm::ColorMenuItemClick(QAction *entry) {
   }
   if (TOpenGLThreadFt *thread = RenderThreadFt())
     thread->Invalidate();
+  Context.SelectedPointsChanged();
 }
 
 void TShowFtForm::DeleteMenuItemClick(QAction *entry) {
@@ -227,4 +229,5 @@ void TShowFtForm::DeleteMenuItemClick(QAction *entry) {
   ListOfPointsMenu->removeAction(entry);
   entry->menu<QMenu *>()->deleteLater();
   PointsChanged();
+  Context.SelectedPointsChanged();
 }

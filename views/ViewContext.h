@@ -29,9 +29,12 @@ public:
   // The F(t) points; the 2D and F(t) windows share the list without owning it.
   virtual TSelectedPointList &GetFtPoints() = 0;
   // Appends a point given by its code ("item, section, segment") and name to
-  // the F(t) points and tells the F(t) window; a code that does not read says
+  // the F(t) points and tells the F(t) and 2D windows; a code that does not read says
   // why in a message box and adds nothing.
   virtual void AddSelectedPoint(const std::string &code, const std::string &name) = 0;
+  // The F(t) window deleted points or changed their colours: the windows that
+  // mark them draw again. Nothing by default (an opener without such windows).
+  virtual void SelectedPointsChanged() {}
 
   // F1 (about = false: the help window) and Ctrl+F1 (about = true: the about
   // window), pressed in a view; shown modally.
