@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/NeuronDataFile.h"
 #include "render/GraphicForm.h"
 #include "render/OpenGLDisplayPanel.h"
 #include "render/OpenGLViewThread.h"
@@ -16,7 +17,7 @@
 #include <functional>
 
 // What the window benchmarks share: showing a view window, timing its frame
-// drawing and counting its rendering thread's passes.
+// drawing and counting the frames its rendering thread draws.
 
 // Shows the form at 800 x 600 and waits (up to 20 s) until its thread has
 // passed once; the benchmark fails when the window was not shown or no frame
@@ -57,21 +58,6 @@ inline void PaintBenchFrames(benchmark::State &state, TGraphicForm &form,
   form.StopRenderThread();
 }
 
-// One frame as a pass draws it, the rendering thread suspended: the drawing
-// and its swap into the window. Counts frames per second and stops the
-// rendering thread.
-inline void DrawBenchFrames(benchmark::State &state, TGraphicForm &form) {
-  TOpenGLViewThread *thread = form.RenderThread();
-  thread->Suspend();
-  QTest::qWait(50);
-  TOpenGLDisplayPanel *panel = form.DisplayPanel();
-  for (auto _ : state)
-    panel->PaintNow();
-  state.counters["fps"] =
-      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-  form.StopRenderThread();
-}
-
 // Data.SleepPeriod 0 while it lives, so that the rendering threads started
 // meanwhile never pause between passes.
 class TScopedNoSleepPeriod {
@@ -85,25 +71,19 @@ private:
   const std::int32_t Saved = TOptions::Instance().Data.SleepPeriod;
 };
 
-// Passes and frames per second of the shown window's rendering thread, one
-// pass awaited per iteration; beforeEach runs ahead of every pass. Stops the
-// rendering thread.
-inline void CountBenchPasses(benchmark::State &state, TGraphicForm &form,
-                             const std::function<void()> &beforeEach = {}) {
+// Frames per second of the shown window with Data.SleepPeriod 0 when every
+// frame brings new colours: each iteration recolours the data's current frame
+// (the palette mapping of every segment, as a step does) and waits until the
+// window's thread has woken, drawn and swapped it. Stops the rendering thread.
+inline void CountBenchRedraws(benchmark::State &state, TGraphicForm &form, TNeuronDataFile &data) {
   TOpenGLViewThread *thread = form.RenderThread();
-  std::uint64_t passes = 0;
-  const std::uint64_t frames = thread->GetFrameCount();
   for (auto _ : state) {
-    if (beforeEach)
-      beforeEach();
-    const std::uint64_t before = thread->GetPassCount();
-    while (thread->GetPassCount() == before)
+    const std::uint64_t before = thread->GetDrawCount();
+    data.RecolorCurrentFrame();
+    while (thread->GetDrawCount() == before)
       QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    passes += thread->GetPassCount() - before;
   }
-  state.counters["passes_per_s"] =
-      benchmark::Counter(static_cast<double>(passes), benchmark::Counter::kIsRate);
-  state.counters["frames_per_s"] = benchmark::Counter(
-      static_cast<double>(thread->GetFrameCount() - frames), benchmark::Counter::kIsRate);
+  state.counters["frames_per_s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
   form.StopRenderThread();
 }

@@ -1,5 +1,5 @@
 // Drawing cost of the 3D graphic on the machine's OpenGL (Mesa llvmpipe under
-// Xvfb in CI) and the pass rate of its rendering thread without a pause, in
+// Xvfb in CI) and its redraw rate without a pause, in
 // the Wire (style 0) and Diameter (style 1) styles.
 // Run under an X server: xvfb-run -a -s "-screen 0 1920x1080x24" dendrovia_bench_show3d
 
@@ -94,19 +94,18 @@ BENCHMARK(Paint3DFrame)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-// Passes per second of a shown window with Data.SleepPeriod 0, the model
-// turning between passes: each pass is the projection check, the frame
-// drawing on the GUI thread and the hand-over.
-void PassRate3D(benchmark::State &state) {
+// Frames per second of a shown window with Data.SleepPeriod 0, each frame
+// recoloured (CountBenchRedraws). Arguments: segments, style, segments per
+// section (10 is the tree compare_shape_plot.py draws in NEURON).
+void RedrawRate3D(benchmark::State &state) {
   const TScopedNoSleepPeriod noSleep;
-  TBenchViewContext context(static_cast<int>(state.range(0)));
+  TBenchViewContext context(static_cast<int>(state.range(0)), static_cast<int>(state.range(2)));
   std::unique_ptr<TShow3DForm> form = OpenWindow(context, static_cast<int>(state.range(1)), state);
-  TOpenGLThread3D *thread = form->RenderThread3D();
-  CountBenchPasses(state, *form, [thread] { thread->Rotate(0.5, 0.25, 0.0); });
+  CountBenchRedraws(state, *form, context.Data);
 }
-BENCHMARK(PassRate3D)
-    ->ArgNames({"segments", "style"})
-    ->ArgsProduct({{10000, 100000}, {0, 1}})
+BENCHMARK(RedrawRate3D)
+    ->ArgNames({"segments", "style", "per_section"})
+    ->ArgsProduct({{10000, 100000}, {0, 1}, {10}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Redraw rate of NEURON's shape plot against the 1D window's, side by side.
+"""Redraw rate of NEURON's shape plot against every Dendrovia view's, side by side.
 
 NEURON side: a synthetic binary tree of N sections of 10 segments each, shown
 in a PlotShape in "Shape Plot" mode with the fixed scale -80..40 mV in a view
@@ -8,21 +8,24 @@ doNotify() redraw the plot. Two rates: "flush" times flush() plus doNotify()
 alone (the time of setting the values left out); "drawn" also counts the X
 server's work, which NEURON only queues: the wall time of all frames, less the
 time of setting the values, plus the time the server still takes afterwards
-until it is idle. Dendrovia side: dendrovia_bench_show1d's RedrawRate1D with
-10 segments to a section (each frame recolours the current frame, and the
-window's thread wakes, draws and swaps it, so the frame is on the screen).
+until it is idle. Dendrovia side: the RedrawRate benchmarks of the 1D, 2D,
+3D (Wire and Diameter) and F(t) windows at 800 x 600 with 10 segments to a
+section (each frame recolours the current frame, and the window's thread
+wakes, draws and swaps it, so the frame is on the screen); the F(t) window
+draws ten curves of as many samples as the tree has segments.
 
-The two alternate in one run on the same X server, ROUNDS times, and the best
+NEURON and Dendrovia alternate in one run on the same X server, ROUNDS times, and the best
 rate of each is kept, so that the load of other processes on a shared machine
 hurts both alike. Run under an X server with NEURON's Python:
 
   xvfb-run -a -s "-noreset -screen 0 1920x1080x24" \\
-    /usr/bin/python3 bench/compare_shape_plot.py build/bench/dendrovia_bench_show1d
+    /usr/bin/python3 bench/compare_shape_plot.py build/bench
 """
 
 import argparse
 import json
 import os
+import re
 import subprocess
 import sys
 import time
@@ -127,21 +130,32 @@ def run_neuron(segments, frames):
     return tuple(float(word) for word in output.split()[-2:])
 
 
-def run_dendrovia(bench):
+# Each view: its benchmark program, and the filter of its runs on the tree.
+VIEWS = (
+    ("1D", "dendrovia_bench_show1d", "RedrawRate1D/.*/10/"),
+    ("2D", "dendrovia_bench_show2d", "RedrawRate2D/.*/0/"),
+    ("3D Wire", "dendrovia_bench_show3d", "RedrawRate3D/.*/style:0/per_section:10/"),
+    ("3D Diameter", "dendrovia_bench_show3d", "RedrawRate3D/.*/style:1/per_section:10/"),
+    ("F(t)", "dendrovia_bench_showft", "RedrawRateFt/"),
+)
+
+
+def run_dendrovia(bench_dir, program, name_filter):
+    """Frames per second of the runs of the filter, by their first argument."""
     output = subprocess.run(
-        [bench, "--benchmark_filter=RedrawRate1D/.*/10/", "--benchmark_min_time=2",
-         "--benchmark_format=json"],
+        [os.path.join(bench_dir, program), f"--benchmark_filter={name_filter}",
+         "--benchmark_min_time=2", "--benchmark_format=json"],
         check=True, capture_output=True, text=True).stdout
     rates = {}
     for result in json.loads(output)["benchmarks"]:
-        segments = int(result["name"].split("/")[1])
-        rates[segments] = result["frames_per_s"]
+        size = int(re.search(r"/(?:\w+:)?(\d+)", result["name"]).group(1))
+        rates[size] = result["frames_per_s"]
     return rates
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("bench", nargs="?", help="path of dendrovia_bench_show1d")
+    parser.add_argument("bench_dir", nargs="?", help="the folder of the benchmark programs")
     parser.add_argument("--rounds", type=int, default=2)
     parser.add_argument("--neuron", type=int, help=argparse.SUPPRESS)
     parser.add_argument("--frames", type=int, default=0, help=argparse.SUPPRESS)
@@ -149,25 +163,31 @@ def main():
     if args.neuron:
         print(*neuron_rate(args.neuron, args.frames))
         return
-    if not args.bench:
-        parser.error("the path of dendrovia_bench_show1d is missing")
+    if not args.bench_dir:
+        parser.error("the folder of the benchmark programs is missing")
 
     flushed = {size: 0.0 for size in SIZES}
     drawn = {size: 0.0 for size in SIZES}
-    ours = {size: 0.0 for size in SIZES}
+    ours = {view[0]: {size: 0.0 for size in SIZES} for view in VIEWS}
     for _ in range(args.rounds):
         for size in SIZES:
             rates = run_neuron(size, 400 if size <= 10000 else 60)
             flushed[size] = max(flushed[size], rates[0])
             drawn[size] = max(drawn[size], rates[1])
-        for size, rate in run_dendrovia(args.bench).items():
-            ours[size] = max(ours[size], rate)
-    print("redraws per second (best of each), and Dendrovia's ratio to NEURON")
-    print(f"{'segments':>9} {'NEURON flush':>13} {'NEURON drawn':>13} {'Dendrovia 1D':>13}"
-          f" {'ratio flush':>12} {'ratio drawn':>12}")
+        for name, program, name_filter in VIEWS:
+            for size, rate in run_dendrovia(args.bench_dir, program, name_filter).items():
+                if size in ours[name]:
+                    ours[name][size] = max(ours[name][size], rate)
+    print("redraws per second (best of each), and each view's ratio to NEURON")
+    print(f"{'segments':>9} {'NEURON flush':>13} {'NEURON drawn':>13}")
     for size in SIZES:
-        print(f"{size:>9} {flushed[size]:>13.1f} {drawn[size]:>13.1f} {ours[size]:>13.1f}"
-              f" {ours[size] / flushed[size]:>12.2f} {ours[size] / drawn[size]:>12.2f}")
+        print(f"{size:>9} {flushed[size]:>13.1f} {drawn[size]:>13.1f}")
+    print(f"{'view':>12} {'segments':>9} {'frames/s':>9} {'ratio flush':>12} {'ratio drawn':>12}")
+    for name, _, _ in VIEWS:
+        for size in SIZES:
+            rate = ours[name][size]
+            print(f"{name:>12} {size:>9} {rate:>9.1f} {rate / flushed[size]:>12.2f}"
+                  f" {rate / drawn[size]:>12.2f}")
 
 
 if __name__ == "__main__":
