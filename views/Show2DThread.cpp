@@ -108,10 +108,13 @@ void TOpenGLThread2D::DrawDendrogram(const float *colors) {
   // as when each line follows the section before it.
   const std::vector<TDendrogramVertex> &connections = Dendrogram.ConnectionVertices();
   if (!connections.empty()) {
+    // One colour: flat shading gives the same pixels without interpolating it.
+    glShadeModel(GL_FLAT);
     glColor3f(0.0f, 0.0f, 0.0f);
     glLineWidth(ConnectionLineWidth);
     glVertexPointer(2, GL_FLOAT, sizeof(TDendrogramVertex), connections.data());
     glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(connections.size()));
+    glShadeModel(GL_SMOOTH);
   }
   glDisableClientState(GL_VERTEX_ARRAY);
   glPopMatrix();

@@ -192,10 +192,15 @@ void TOpenGLThread3D::DrawModel() {
     return;
   Morphology.Update(*Data);
   if (!Morphology.Lines().empty()) {
+    // Every line and band lies within one segment, all its vertices of one
+    // colour: flat shading gives the same pixels and spares the rasteriser
+    // the colour's interpolation.
+    glShadeModel(GL_FLAT);
     if (ShapeStyle == Wire)
       DrawWire(frame->Colors);
     else
       DrawDiameter(frame->Colors);
+    glShadeModel(GL_SMOOTH);
   }
   SetLastDrawnTime(frame->Time);
 }

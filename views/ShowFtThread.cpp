@@ -56,6 +56,9 @@ void TOpenGLThreadFt::DrawGraph() {
     if (Points != nullptr) {
       Sampler.Update(*Points, *Data, frame->Time, frame->Values);
       glLineWidth(GraphicLineWidth);
+      // A curve has one colour: flat shading gives the same pixels without
+      // interpolating it.
+      glShadeModel(GL_FLAT);
       glEnableClientState(GL_VERTEX_ARRAY);
       const double pixelsPerUnit = Geometry.PanelWidth() * Panel().devicePixelRatioF() /
                                    (Geometry.ViewRight - Geometry.ViewLeft);
@@ -74,6 +77,7 @@ void TOpenGLThreadFt::DrawGraph() {
         }
       }
       glDisableClientState(GL_VERTEX_ARRAY);
+      glShadeModel(GL_SMOOTH);
     }
   }
   SetLastDrawnTime(frame->Time);
