@@ -136,7 +136,7 @@ VIEWS = (
     ("2D", "dendrovia_bench_show2d", "RedrawRate2D/.*/0/"),
     ("3D Wire", "dendrovia_bench_show3d", "RedrawRate3D/.*/style:0/per_section:10/"),
     ("3D Diameter", "dendrovia_bench_show3d", "RedrawRate3D/.*/style:1/per_section:10/"),
-    ("F(t)", "dendrovia_bench_showft", "RedrawRateFt/"),
+    ("F(t)", "dendrovia_bench_showft", "RedrawRateFt/[1-9]"),
 )
 
 

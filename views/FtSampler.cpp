@@ -70,16 +70,16 @@ void TFtSampler::Reset() {
   LastTime.reset();
 }
 
-void TFtSampler::Update(TSelectedPointList &points, const TNeuronDataFile &data, double time,
+bool TFtSampler::Update(TSelectedPointList &points, const TNeuronDataFile &data, double time,
                         const double *values) {
   if (!std::isfinite(time))
-    return;
+    return false;
   if (points.size() != KnownCount) {
     KnownCount = points.size();
     LastTime.reset();
   }
   if (LastTime && time == *LastTime)
-    return;
+    return false;
   const bool reset = !LastTime;
   if (reset || time > *LastTime) {
     for (const std::unique_ptr<TSelectedPointInfo> &point : points) {
@@ -100,4 +100,5 @@ void TFtSampler::Update(TSelectedPointList &points, const TNeuronDataFile &data,
   }
   if (!points.empty())
     LastTime = time;
+  return true;
 }

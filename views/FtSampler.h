@@ -47,8 +47,9 @@ public:
   // values are given by global segment index. A point outside the model gets no
   // samples; a time that is not finite changes nothing. The capacity of a
   // point's samples grows by doubling but never beyond the data's frame count,
-  // the most samples a point can have.
-  void Update(TSelectedPointList &points, const TNeuronDataFile &data, double time,
+  // the most samples a point can have. False when it changed no samples (a
+  // time already sampled, or not finite).
+  bool Update(TSelectedPointList &points, const TNeuronDataFile &data, double time,
               const double *values);
 
   // The time of the last update that sampled at least one point; none after

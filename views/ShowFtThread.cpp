@@ -37,7 +37,12 @@ TOpenGLThreadFt::~TOpenGLThreadFt() {
 
 void TOpenGLThreadFt::SetPointList(TSelectedPointList *points) {
   Points = points;
+  PointListChanged();
+}
+
+void TOpenGLThreadFt::PointListChanged() {
   Sampler.Reset();
+  ThinnedFor.reset();
 }
 
 bool TOpenGLThreadFt::AcceptRanges(const TDataWindow &window) const {
@@ -54,7 +59,7 @@ void TOpenGLThreadFt::DrawGraph() {
   {
     std::lock_guard lock(Owner.WindowLock());
     if (Points != nullptr) {
-      Sampler.Update(*Points, *Data, frame->Time, frame->Values);
+      const bool sampled = Sampler.Update(*Points, *Data, frame->Time, frame->Values);
       glLineWidth(GraphicLineWidth);
       // A curve has one colour: flat shading gives the same pixels without
       // interpolating it.
@@ -64,18 +69,29 @@ void TOpenGLThreadFt::DrawGraph() {
                                    (Geometry.ViewRight - Geometry.ViewLeft);
       // More than four samples per pixel column draw no other pixels than four.
       const double thinFrom = 4.0 * (std::fabs(Window.XMax - Window.XMin) * pixelsPerUnit + 1.0);
-      for (const std::unique_ptr<TSelectedPointInfo> &point : *Points) {
+      const TThinning columns{Geometry.ViewLeft, pixelsPerUnit, Window.XMin, Window.XMax};
+      const bool kept = !sampled && ThinnedFor == columns && Thinned.size() == Points->size();
+      Thinned.resize(Points->size());
+      for (std::size_t n = 0; n < Points->size(); ++n) {
+        const TSelectedPointInfo *point = (*Points)[n].get();
         const TSampleSpan span = VisibleSamples(point->Samples, Window.XMin, Window.XMax);
         glColor3ub(static_cast<GLubyte>(point->Color >> 16),
                    static_cast<GLubyte>(point->Color >> 8), static_cast<GLubyte>(point->Color));
         const TPointSample *visible = point->Samples.data() + span.First;
         if (static_cast<double>(span.Count) > thinFrom) {
-          ReduceToPixelColumns(visible, span.Count, Geometry.ViewLeft, pixelsPerUnit, Thinned);
-          DrawStrip(Thinned.data(), Thinned.size());
+          TThinnedCurve &curve = Thinned[n];
+          if (!kept || curve.From != visible || curve.Count != span.Count) {
+            ReduceToPixelColumns(visible, span.Count, Geometry.ViewLeft, pixelsPerUnit,
+                                 curve.Vertices);
+            curve.From = visible;
+            curve.Count = span.Count;
+          }
+          DrawStrip(curve.Vertices.data(), curve.Vertices.size());
         } else {
           DrawStrip(visible, span.Count);
         }
       }
+      ThinnedFor = columns;
       glDisableClientState(GL_VERTEX_ARRAY);
       glShadeModel(GL_SMOOTH);
     }

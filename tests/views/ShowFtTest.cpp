@@ -258,3 +258,37 @@ TEST_F(ShowFt, AnEntryIsWrittenInItsPointsColourUnlessHighlighted) {
 }
 
 } // namespace
+
+namespace {
+
+// A curve thinned to the pixel columns is drawn again as it was while nothing
+// changed, and thinned anew for a wider panel: the same pixels as a window
+// opened at that width.
+TEST_F(ShowFt, ThinnedCurvesFollowThePanelWidth) {
+  AddPoint("0,0,0");
+  Open();
+  GoTo(3);
+  std::vector<TPointSample> &saw = Context->Points[0]->Samples;
+  saw.clear();
+  for (int i = 0; i <= 120000; ++i)
+    saw.push_back({i / 40000.0, (i % 400) * 60.0 / 399.0 - 30.0});
+  Thread()->Invalidate();
+  Redraw();
+  const QImage first = Picture;
+  Thread()->Invalidate();
+  Redraw();
+  EXPECT_EQ(Picture, first);
+
+  Form->resize(523, 300);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Form->DisplayPanel()->width() > 400; }));
+  Redraw();
+  const QImage wider = Picture;
+  Form.reset();
+  Form = std::make_unique<TShowFtForm>(*Context);
+  Form->SetPoints(Context->Points);
+  ASSERT_TRUE(ShowViewWindow(*Form, 523, 300));
+  Redraw();
+  EXPECT_EQ(Picture, wider);
+}
+
+} // namespace
