@@ -1,9 +1,10 @@
-# dendrovia_add_test(NAME SOURCES ... LIBS ... [GUI])
+# dendrovia_add_test(NAME SOURCES ... LIBS ... [GUI] [SERIAL])
 # A GUI test gets a main that creates a QApplication; ctest runs it under the
 # X server that test.sh provides. Test discovery runs at test time so that the
-# build itself needs no display.
+# build itself needs no display. A SERIAL test runs alone: no other test's
+# windows share the X server with it.
 function(dendrovia_add_test name)
-  cmake_parse_arguments(T "GUI" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "GUI;SERIAL" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   if(T_GUI)
     target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/GuiTestMain.cpp)
@@ -12,6 +13,10 @@ function(dendrovia_add_test name)
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   endif()
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  set(serial FALSE)
+  if(T_SERIAL)
+    set(serial TRUE)
+  endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES TIMEOUT 300)
+                       PROPERTIES TIMEOUT 300 RUN_SERIAL ${serial})
 endfunction()

@@ -4,6 +4,7 @@
 
 #include "control/DataControl.h"
 #include "render/GraphicForm.h"
+#include "render/OpenGLDisplayPanel.h"
 #include "render/OpenGLViewThread.h"
 #include "settings/MessageDialog.h"
 #include "settings/Options.h"
@@ -20,19 +21,37 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
 // Draws of the 1D, 2D, 3D and F(t) windows.
 using TDraws = std::array<std::uint64_t, 4>;
+
+// Counts a window's exposures: other tests' windows on the same X server may
+// uncover a view, which then rightly draws again.
+class TExposures : public QObject {
+public:
+  explicit TExposures(QWindow *window) { window->installEventFilter(this); }
+  std::uint64_t Count = 0;
+
+protected:
+  bool eventFilter(QObject *watched, QEvent *event) override {
+    if (event->type() == QEvent::Expose && static_cast<QWindow *>(watched)->isExposed())
+      ++Count;
+    return false;
+  }
+};
 
 // A Control Window paused early on frames 0..40 with all four views open, a point
 // marked at the soma (2D markers shown, clicks add to F(t)).
@@ -45,8 +64,19 @@ protected:
     options.Graphics2D.SelectPointMode = 1;
     options.Graphics2D.ShowPoints = true;
     options.Palette.File = Dir.filePath("old.ncm").toStdString();
+    // Side by side: a window uncovered would draw again for its exposure.
+    int slot = 0;
+    for (TWindowSettings *bounds : std::initializer_list<TWindowSettings *>{
+             &options.Graphics1D, &options.Graphics2D, &options.Graphics3D, &options.GraphicsFt}) {
+      bounds->Left = 420 + 460 * (slot % 2);
+      bounds->Top = 20 + 420 * (slot / 2);
+      bounds->Width = 400;
+      bounds->Height = 300;
+      ++slot;
+    }
     ASSERT_TRUE(WriteSampleDataFile(Path.toStdString(), FrameTimes(0.0, 1.0, 40.0)));
     Form = OpenControlWindow(Path, 1);
+    Form->move(0, 0);
     Form->AddSelectedPoint("0,0,0", "soma(0)");
     for (const char *button : {"Show1DButton", "Show2DButton", "Show3DButton", "ShowFtButton"})
       PressButton(*Form, button);
@@ -55,6 +85,11 @@ protected:
     PressButton(*Form, "PlayBitBtn");
     ASSERT_TRUE(QTest::qWaitFor([&] { return Form->CurrentTime() >= 2.0; }));
     PressButton(*Form, "PauseBitBtn");
+    // The windows' first exposures and the last frames played come to an end.
+    for (TDraws last{}; Settled() != last;)
+      last = Settled();
+    for (TGraphicForm *view : Views())
+      Exposed.push_back(std::make_unique<TExposures>(view->DisplayPanel()->NativeWindow()));
   }
   void TearDown() override {
     Form.reset();
@@ -63,6 +98,12 @@ protected:
 
   std::array<TGraphicForm *, 4> Views() const {
     return {Form->Form1D(), Form->Form2D(), Form->Form3D(), Form->FormFt()};
+  }
+  TDraws Exposures() const {
+    TDraws count{};
+    for (std::size_t v = 0; v < count.size(); ++v)
+      count[v] = Exposed[v]->Count;
+    return count;
   }
   TDraws Settled() const {
     TDraws draws{};
@@ -104,6 +145,7 @@ protected:
   QTemporaryDir Dir;
   QString Path = Dir.filePath("run.dat");
   std::unique_ptr<TDataControlForm> Form;
+  std::vector<std::unique_ptr<TExposures>> Exposed;
   TScopedMessageBoxHandler Boxes{[](QWidget *, const QString &, const QString &, QMessageBox::Icon,
                                     QMessageBox::StandardButtons) { return QMessageBox::Ok; }};
   TScopedColorDialogHandler Colors{
@@ -134,18 +176,28 @@ TEST_F(RedrawOnChangeTest, APausedWindowDrawsEachViewOnceAfterEachChangeThatConc
       {"3D key", [this] { QTest::keyClick(Form->Form3D(), Qt::Key_Left); }, {0, 0, 1, 0}},
   };
 
+  // The draws after a change less those an exposure explains.
   TDraws before = Settled();
+  TDraws exposed = Exposures();
+  const auto drawnSince = [&](const TDraws &expected) {
+    const TDraws after = Settled();
+    const TDraws exposures = Exposures();
+    TDraws drawn{};
+    for (std::size_t v = 0; v < drawn.size(); ++v) {
+      drawn[v] = after[v] - before[v];
+      if (drawn[v] > expected[v])
+        drawn[v] -= std::min(drawn[v] - expected[v], exposures[v] - exposed[v]);
+    }
+    before = after;
+    exposed = exposures;
+    return drawn;
+  };
   QTest::qWait(300);
-  EXPECT_EQ(Settled(), before) << "paused, nothing changed";
+  EXPECT_EQ(drawnSince({}), TDraws{}) << "paused, nothing changed";
   for (const TCase &c : cases) {
     const std::size_t points = Form->GetFtPoints().size();
     c.Make();
-    const TDraws after = Settled();
-    TDraws drawn{};
-    for (std::size_t v = 0; v < drawn.size(); ++v)
-      drawn[v] = after[v] - before[v];
-    EXPECT_EQ(drawn, c.Expected) << c.Change;
-    before = after;
+    EXPECT_EQ(drawnSince(c.Expected), c.Expected) << c.Change;
     if (std::string(c.Change) == "point added on the 2D window") {
       EXPECT_EQ(Form->GetFtPoints().size(), points + 1) << "the click must hit the soma";
     }
