@@ -125,7 +125,10 @@ private:
   // Creates the context on first use and builds the fonts; false, with the
   // failure noted, when a step fails.
   bool EnsureContext();
+  QSize PixelSize() const;
   void DrawWithRenderer();
+  // The back buffer's pixels, top row first (context current).
+  QImage ReadBackBuffer() const;
   void ReleaseFonts();
 
   TPanelRenderer *Renderer = nullptr;
@@ -134,6 +137,10 @@ private:
   QWidget *Container = nullptr;
   std::unique_ptr<QOpenGLContext> Context;
   bool Initialized = false;
+  // The size the window had when the context was created, and whether a frame
+  // was swapped since.
+  QSize BufferSize;
+  bool Swapped = false;
   TContextFailure Failure = TContextFailure::None;
   bool FailureReported = false;
   bool ContextFailed = false;

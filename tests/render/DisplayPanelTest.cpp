@@ -128,4 +128,21 @@ TEST(DisplayPanel, HidingAndShowingKeepsTheContextAndTheLists) {
   EXPECT_EQ(window.Panel->CheckContext(), TContextFailure::None);
 }
 
+// Parts of the window that another window uncovers are drawn again.
+TEST(DisplayPanel, AnUncoveredPanelAsksForAFrame) {
+  TPanelWindow window;
+  window.Window.move(1500, 600);
+  ASSERT_TRUE(window.Show());
+  ASSERT_TRUE(window.Panel->PaintNow());
+  int exposed = 0;
+  QObject::connect(window.Panel, &TOpenGLDisplayPanel::Exposed, [&] { ++exposed; });
+  QWidget cover;
+  cover.setGeometry(QRect(window.Panel->mapToGlobal(QPoint(10, 10)), QSize(50, 30)));
+  cover.setWindowFlags(Qt::X11BypassWindowManagerHint);
+  cover.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&cover));
+  cover.hide();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return exposed > 0; }));
+}
+
 } // namespace
