@@ -295,15 +295,14 @@ void TGraphicForm::RecorderFailed() {
   ReportLater(Caption(), text);
 }
 
-void TGraphicForm::FrameDrawn() {
+void TGraphicForm::FrameDrawn(const QImage &picture) {
   const double time = Thread ? Thread->GetLastDrawnTime() : -1.0;
   if (ShownFrameStale && time != StaleFrameTime)
     ShownFrameStale = false;
-  if (!Recorder_ || Recorder_->HasFailed() || !Recorder_->IsNewFrame(time) ||
-      !OpenGLDisplayPanel->isVisible())
+  if (!Recorder_ || Recorder_->HasFailed() || !Recorder_->IsNewFrame(time) || picture.isNull())
     return;
   if (!RecordUntil || time == *RecordUntil)
-    Recorder_->AddFrame(OpenGLDisplayPanel->grabFramebuffer(), time);
+    Recorder_->AddFrame(picture, time);
   if (RecordUntil)
     StopRecording();
 }

@@ -273,7 +273,7 @@ QImage TOpenGLDisplayPanel::ReadBackBuffer() const {
   return image;
 }
 
-bool TOpenGLDisplayPanel::PaintNow() {
+bool TOpenGLDisplayPanel::PaintNow(QImage *picture) {
   if (!IsExposed() || !MakeContextCurrent())
     return false;
   // The driver takes the window's size for its buffers when the context is
@@ -285,6 +285,8 @@ bool TOpenGLDisplayPanel::PaintNow() {
     Context->swapBuffers(Window);
   }
   DrawWithRenderer();
+  if (picture != nullptr)
+    *picture = ReadBackBuffer();
   Context->swapBuffers(Window);
   Swapped = true;
   return true;

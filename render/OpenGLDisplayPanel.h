@@ -90,8 +90,10 @@ public:
   bool IsExposed() const;
   // Draws a frame with the renderer and swaps it to the window, before
   // returning. False, with nothing drawn, when the window is not exposed or the
-  // context does not work.
-  bool PaintNow();
+  // context does not work. With picture, the frame is also read from the back
+  // buffer into it before the swap: what the window shows, without drawing it
+  // a second time.
+  bool PaintNow(QImage *picture = nullptr);
 
   // True once the context exists and its fonts are built.
   bool isValid() const { return Initialized; }
