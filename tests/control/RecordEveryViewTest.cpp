@@ -76,10 +76,10 @@ protected:
     TGraphicForm *view = c.View(*Form);
     if (view == nullptr)
       return nullptr;
-    view->move(1300, 100);
+    view->move(850, 700);
     view->resize(401, 301);
     if (!QTest::qWaitForWindowExposed(view) || !QTest::qWaitFor([view] {
-          return view->DisplayPanel()->mapToGlobal(QPoint()).x() >= 1300;
+          return view->DisplayPanel()->mapToGlobal(QPoint()).x() >= 850;
         }) ||
         !Settle(*view))
       return nullptr;

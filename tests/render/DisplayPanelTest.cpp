@@ -159,7 +159,7 @@ TEST(DisplayPanel, AFramesPictureIsWhatTheScreenShows) {
     window.Renderer.Draw = [&] {
       glRecti(5, window.Panel->height() - 15, 25, window.Panel->height() - 5);
     };
-    window.Window.move(1500, 600);
+    window.Window.move(900, 60);
     ASSERT_TRUE(window.Show());
     if (c.FrameBefore) {
       ASSERT_TRUE(window.Panel->PaintNow());
@@ -190,7 +190,7 @@ TEST(DisplayPanel, AFramesPictureIsWhatTheScreenShows) {
 // Parts of the window that another window uncovers are drawn again.
 TEST(DisplayPanel, AnUncoveredPanelAsksForAFrame) {
   TPanelWindow window;
-  window.Window.move(1500, 600);
+  window.Window.move(900, 200);
   ASSERT_TRUE(window.Show());
   ASSERT_TRUE(window.Panel->PaintNow());
   int exposed = 0;
