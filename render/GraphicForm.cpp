@@ -301,6 +301,10 @@ void TGraphicForm::FrameDrawn(const QImage &picture) {
     ShownFrameStale = false;
   if (!Recorder_ || Recorder_->HasFailed() || !Recorder_->IsNewFrame(time) || picture.isNull())
     return;
+  // The last frame played, drawn again after playback stopped (a menu closed
+  // over it, the window uncovered), is no frame of a recording begun since.
+  if (ShownFrameStale && !RecordUntil)
+    return;
   if (!RecordUntil || time == *RecordUntil)
     Recorder_->AddFrame(picture, time);
   if (RecordUntil)

@@ -108,8 +108,8 @@ protected:
         .convertToFormat(QImage::Format_RGB32);
   }
 
-  // The visible items of the view's context menu, opened as a right click
-  // opens it ("-" for a separator).
+  // Opens the view's context menu as a right click opens it; gives the texts
+  // of its visible items ("-" for a separator).
   static QStringList OpenMenu(TGraphicForm &view) {
     const QPoint position(20, 20);
     QContextMenuEvent event(QContextMenuEvent::Mouse, position,
@@ -119,15 +119,20 @@ protected:
     for (QAction *item : view.PopupMenu().actions())
       if (item->isVisible())
         texts << (item->isSeparator() ? "-" : item->text());
-    view.PopupMenu().hide();
     return texts;
   }
 
+  // Clicks the item in the opened menu, over the view; waits until the view
+  // has drawn what the menu covered.
   static void Choose(TGraphicForm &view, const char *item) {
     OpenMenu(view);
+    QMenu &menu = view.PopupMenu();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
     QAction *action = view.findChild<QAction *>(item);
     ASSERT_NE(action, nullptr) << item;
-    action->trigger();
+    QTest::mouseClick(&menu, Qt::LeftButton, {}, menu.actionGeometry(action).center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !menu.isVisible(); }));
+    ASSERT_TRUE(Settle(view));
   }
 
   // Records a playback from the first frame to the last into request.
@@ -159,6 +164,7 @@ TEST_F(RecordEveryViewTest, TheMenuEndsWithImageAndMovieItemsAfterTheViewsOwn) {
     TGraphicForm *view = Open(c);
     ASSERT_NE(view, nullptr);
     const QStringList items = OpenMenu(*view);
+    view->PopupMenu().hide();
     ASSERT_GE(items.size(), 2);
     EXPECT_EQ(items.mid(items.size() - 2), QStringList({"Save image...", "Record movie..."}));
     if (c.FirstOwnItem.isEmpty()) {
@@ -186,18 +192,20 @@ TEST_F(RecordEveryViewTest, ASavedImageIsWhatTheScreenShows) {
   EXPECT_TRUE(Boxes.isEmpty());
 }
 
+// Each window records a playback to MP4, then the next one, started from the
+// stopped state, to PNG images: both begin with the first frame, not with the
+// last one left on screen.
 TEST_F(RecordEveryViewTest, APlaybackGivesEveryFrameAsTheScreenShowedIt) {
   for (const TViewCase &c : ViewCases) {
     SCOPED_TRACE(c.Name);
+    TGraphicForm *view = Open(c);
+    ASSERT_NE(view, nullptr);
+    const QImage first = Screen(*view);
     for (const TMovieFormat format : {TMovieFormat::Mp4, TMovieFormat::PngSequence}) {
-      TGraphicForm *view = Open(c);
-      ASSERT_NE(view, nullptr);
-      const QImage first = Screen(*view);
       TMovieRequest request;
       request.Format = format;
-      request.MoviePath = Dir.filePath("movie.mp4");
+      request.MoviePath = Dir.filePath(QString("%1.mp4").arg(c.Button));
       request.ImageFolder = Dir.filePath(QString("frames-%1").arg(c.Button));
-      QFile::remove(request.MoviePath);
       RecordPlayback(*view, request);
       const QImage last = Screen(*view);
       ASSERT_GT(MeanDifference(first, last), 0.1);
