@@ -295,15 +295,18 @@ void TGraphicForm::RecorderFailed() {
   ReportLater(Caption(), text);
 }
 
-void TGraphicForm::FrameDrawn() {
+void TGraphicForm::FrameDrawn(const QImage &picture) {
   const double time = Thread ? Thread->GetLastDrawnTime() : -1.0;
   if (ShownFrameStale && time != StaleFrameTime)
     ShownFrameStale = false;
-  if (!Recorder_ || Recorder_->HasFailed() || !Recorder_->IsNewFrame(time) ||
-      !OpenGLDisplayPanel->isVisible())
+  if (!Recorder_ || Recorder_->HasFailed() || !Recorder_->IsNewFrame(time) || picture.isNull())
+    return;
+  // The last frame played, drawn again after playback stopped (a menu closed
+  // over it, the window uncovered), is no frame of a recording begun since.
+  if (ShownFrameStale && !RecordUntil)
     return;
   if (!RecordUntil || time == *RecordUntil)
-    Recorder_->AddFrame(OpenGLDisplayPanel->grabFramebuffer(), time);
+    Recorder_->AddFrame(picture, time);
   if (RecordUntil)
     StopRecording();
 }

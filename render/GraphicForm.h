@@ -11,6 +11,7 @@
 #include <optional>
 
 class QAction;
+class QImage;
 class QKeyEvent;
 class QMenu;
 class QMouseEvent;
@@ -75,8 +76,10 @@ public:
   QPoint PopupPosition() const { return ContextMenuPosition; }
 
   // Called by the rendering thread's pass on the GUI thread, right after the
-  // frame drawing: a recording takes the frame if its time is new.
-  void FrameDrawn();
+  // frame drawing, with the frame's pixels read from the back buffer before
+  // the swap while the window records (null otherwise): a recording takes the
+  // frame if its time is new.
+  void FrameDrawn(const QImage &picture);
   // Called when playback stops: ends a recording once the current frame is in
   // it. The frame on screen is the last one played, so a recording started
   // now does not begin with it.

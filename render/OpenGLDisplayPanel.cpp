@@ -54,6 +54,13 @@ protected:
     emit Panel.Exposed();
   }
 
+  // An exposed window whose parts lost their pixels (uncovered, or grown by a
+  // resize the frame drawn before had not seen) is asked to paint them.
+  void paintEvent(QPaintEvent *) override {
+    if (isExposed())
+      emit Panel.Exposed();
+  }
+
   bool event(QEvent *event) override {
     switch (event->type()) {
     case QEvent::MouseButtonPress:
@@ -194,6 +201,7 @@ bool TOpenGLDisplayPanel::EnsureContext() {
     return false;
   }
   Context = std::move(context);
+  BufferSize = PixelSize();
   Initialized = true;
   KeepFreedHeapTop();
   for (const std::unique_ptr<TGlyphFont> &font : Fonts)
@@ -230,18 +238,57 @@ bool TOpenGLDisplayPanel::IsExposed() const {
   return Window->isExposed();
 }
 
-void TOpenGLDisplayPanel::DrawWithRenderer() {
+QSize TOpenGLDisplayPanel::PixelSize() const {
   const qreal ratio = Window->devicePixelRatio();
-  glViewport(0, 0, static_cast<GLsizei>(width() * ratio), static_cast<GLsizei>(height() * ratio));
+  return {static_cast<int>(width() * ratio), static_cast<int>(height() * ratio)};
+}
+
+void TOpenGLDisplayPanel::DrawWithRenderer() {
+  const QSize size = PixelSize();
+  glViewport(0, 0, size.width(), size.height());
   if (Renderer != nullptr)
     Renderer->PaintGL(*this);
 }
 
-bool TOpenGLDisplayPanel::PaintNow() {
+QImage TOpenGLDisplayPanel::ReadBackBuffer() const {
+  const QSize size = PixelSize();
+  QImage image(size, QImage::Format_RGB32);
+  if (image.isNull())
+    return {};
+  glReadBuffer(GL_BACK);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  // Little-endian BGRA bytes are RGB32's words; rows come bottom up. One pass
+  // turns the rows over and makes them opaque.
+  glReadPixels(0, 0, size.width(), size.height(), GL_BGRA, GL_UNSIGNED_BYTE, image.bits());
+  const int w = size.width();
+  for (int top = 0, bottom = size.height() - 1; top <= bottom; ++top, --bottom) {
+    auto *upper = reinterpret_cast<QRgb *>(image.scanLine(top));
+    auto *lower = reinterpret_cast<QRgb *>(image.scanLine(bottom));
+    for (int x = 0; x < w; ++x) {
+      const QRgb pixel = upper[x];
+      upper[x] = lower[x] | 0xff000000u;
+      lower[x] = pixel | 0xff000000u;
+    }
+  }
+  return image;
+}
+
+bool TOpenGLDisplayPanel::PaintNow(QImage *picture) {
   if (!IsExposed() || !MakeContextCurrent())
     return false;
+  // The driver takes the window's size for its buffers when the context is
+  // created and after each swap: the first frame after a resize that came
+  // before the first swap would go into buffers of the old size. That frame
+  // is swapped once to size them.
+  if (!Swapped && PixelSize() != BufferSize) {
+    DrawWithRenderer();
+    Context->swapBuffers(Window);
+  }
   DrawWithRenderer();
+  if (picture != nullptr)
+    *picture = ReadBackBuffer();
   Context->swapBuffers(Window);
+  Swapped = true;
   return true;
 }
 
@@ -249,22 +296,7 @@ QImage TOpenGLDisplayPanel::grabFramebuffer() {
   if (!MakeContextCurrent())
     return {};
   DrawWithRenderer();
-  const qreal ratio = Window->devicePixelRatio();
-  const int w = static_cast<int>(width() * ratio);
-  const int h = static_cast<int>(height() * ratio);
-  QImage image(w, h, QImage::Format_RGB32);
-  if (image.isNull())
-    return {};
-  glReadBuffer(GL_BACK);
-  glPixelStorei(GL_PACK_ALIGNMENT, 4);
-  // Little-endian BGRA bytes are RGB32's words; rows come bottom up.
-  glReadPixels(0, 0, w, h, GL_BGRA, GL_UNSIGNED_BYTE, image.bits());
-  for (int y = 0; y < h; ++y) {
-    auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
-    for (int x = 0; x < w; ++x)
-      row[x] |= 0xff000000u;
-  }
-  return image.mirrored();
+  return ReadBackBuffer();
 }
 
 void TOpenGLDisplayPanel::resizeEvent(QResizeEvent *event) {

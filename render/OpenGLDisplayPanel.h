@@ -90,8 +90,10 @@ public:
   bool IsExposed() const;
   // Draws a frame with the renderer and swaps it to the window, before
   // returning. False, with nothing drawn, when the window is not exposed or the
-  // context does not work.
-  bool PaintNow();
+  // context does not work. With picture, the frame is also read from the back
+  // buffer into it before the swap: what the window shows, without drawing it
+  // a second time.
+  bool PaintNow(QImage *picture = nullptr);
 
   // True once the context exists and its fonts are built.
   bool isValid() const { return Initialized; }
@@ -125,7 +127,10 @@ private:
   // Creates the context on first use and builds the fonts; false, with the
   // failure noted, when a step fails.
   bool EnsureContext();
+  QSize PixelSize() const;
   void DrawWithRenderer();
+  // The back buffer's pixels, top row first (context current).
+  QImage ReadBackBuffer() const;
   void ReleaseFonts();
 
   TPanelRenderer *Renderer = nullptr;
@@ -134,6 +139,10 @@ private:
   QWidget *Container = nullptr;
   std::unique_ptr<QOpenGLContext> Context;
   bool Initialized = false;
+  // The size the window had when the context was created, and whether a frame
+  // was swapped since.
+  QSize BufferSize;
+  bool Swapped = false;
   TContextFailure Failure = TContextFailure::None;
   bool FailureReported = false;
   bool ContextFailed = false;

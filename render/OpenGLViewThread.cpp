@@ -82,9 +82,11 @@ void TOpenGLViewThread::Execute() {
       bool painted = false;
       if (attempted)
         Synchronize([this, &painted] {
-          painted = DrawFrame();
+          // A recording takes the frame from the back buffer as it is drawn.
+          QImage picture;
+          painted = DrawFrame(Owner.IsRecording() ? &picture : nullptr);
           if (painted)
-            Owner.FrameDrawn();
+            Owner.FrameDrawn(picture);
         });
       if (painted || (!attempted && FrameShown))
         ++Frames;
@@ -138,7 +140,7 @@ std::uint64_t TOpenGLViewThread::ItemsSignature() const {
   return hash;
 }
 
-bool TOpenGLViewThread::DrawFrame() {
+bool TOpenGLViewThread::DrawFrame(QImage *picture) {
   if (!DisplayPanel.isVisible())
     return false;
   // Whatever changes from here on is drawn by the next pass.
@@ -146,7 +148,7 @@ bool TOpenGLViewThread::DrawFrame() {
   DrawnItems = ItemsSignature();
   // Draws and swaps at once: the frame has reached the window when this
   // returns.
-  const bool painted = DisplayPanel.PaintNow();
+  const bool painted = DisplayPanel.PaintNow(picture);
   if (painted)
     ++Draws;
   else

@@ -107,8 +107,9 @@ protected:
   TViewGeometry Geometry;
 
 private:
-  // Draws and swaps a frame; false when the panel could not show it.
-  bool DrawFrame();
+  // Draws and swaps a frame, read into picture when one is given; false when
+  // the panel could not show it.
+  bool DrawFrame(QImage *picture);
   void ReleaseContext();
   bool NeedsDrawing() const;
   // A digest of the checked items' flags.

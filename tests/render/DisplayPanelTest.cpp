@@ -3,6 +3,8 @@
 
 #include <QDir>
 #include <QFontInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -17,8 +19,10 @@ namespace {
 class TFunctionRenderer : public TPanelRenderer {
 public:
   std::function<void()> Draw;
+  int Paints = 0;
 
   void PaintGL(TOpenGLDisplayPanel &panel) override {
+    ++Paints;
     glClearColor(1, 1, 1, 0);
     glClear(GL_COLOR_BUFFER_BIT);
     glMatrixMode(GL_PROJECTION);
@@ -126,6 +130,78 @@ TEST(DisplayPanel, HidingAndShowingKeepsTheContextAndTheLists) {
   EXPECT_EQ(window.Panel->context(), context);
   EXPECT_EQ(font.ListBase(), base);
   EXPECT_EQ(window.Panel->CheckContext(), TContextFailure::None);
+}
+
+// What the screen shows of the panel.
+QImage ScreenOf(const TOpenGLDisplayPanel &panel) {
+  const QPoint origin = panel.mapToGlobal(QPoint(0, 0));
+  return QGuiApplication::primaryScreen()
+      ->grabWindow(0, origin.x(), origin.y(), panel.width(), panel.height())
+      .toImage()
+      .convertToFormat(QImage::Format_RGB32);
+}
+
+// A frame's picture, read before the swap, is what the screen then shows,
+// without drawing the frame again; also for the first frame after a resize,
+// whether or not a frame was swapped before it.
+TEST(DisplayPanel, AFramesPictureIsWhatTheScreenShows) {
+  struct TCase {
+    const char *Name;
+    bool FrameBefore;
+    QSize Size;
+  };
+  for (const TCase &c : {TCase{"first frame", false, QSize(300, 60)},
+                         TCase{"first frame after a resize", false, QSize(301, 63)},
+                         TCase{"frame after a resize", true, QSize(257, 41)}}) {
+    SCOPED_TRACE(c.Name);
+    TPanelWindow window;
+    // A mark in the top left corner shows which way up the picture is.
+    window.Renderer.Draw = [&] {
+      glRecti(5, window.Panel->height() - 15, 25, window.Panel->height() - 5);
+    };
+    window.Window.move(900, 60);
+    ASSERT_TRUE(window.Show());
+    if (c.FrameBefore) {
+      ASSERT_TRUE(window.Panel->PaintNow());
+    }
+    window.Window.resize(c.Size);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Panel->size() == c.Size; }));
+    const int paints = window.Renderer.Paints;
+    QImage picture;
+    ASSERT_TRUE(window.Panel->PaintNow(&picture));
+    if (c.FrameBefore) {
+      EXPECT_EQ(window.Renderer.Paints, paints + 1);
+    }
+    // Once the buffers have the window's size, a frame is one drawing.
+    const int before = window.Renderer.Paints;
+    QImage again;
+    ASSERT_TRUE(window.Panel->PaintNow(&again));
+    EXPECT_EQ(window.Renderer.Paints, before + 1);
+    ASSERT_EQ(picture.size(), c.Size);
+    EXPECT_EQ(qGray(picture.pixel(10, 5)), 0);
+    EXPECT_EQ(qGray(picture.pixel(10, c.Size.height() - 5)), 255);
+    EXPECT_EQ(picture, again);
+    QTest::qWait(20);
+    EXPECT_EQ(picture, ScreenOf(*window.Panel))
+        << Keep(picture, "picture") << " " << Keep(ScreenOf(*window.Panel), "screen");
+  }
+}
+
+// Parts of the window that another window uncovers are drawn again.
+TEST(DisplayPanel, AnUncoveredPanelAsksForAFrame) {
+  TPanelWindow window;
+  window.Window.move(900, 200);
+  ASSERT_TRUE(window.Show());
+  ASSERT_TRUE(window.Panel->PaintNow());
+  int exposed = 0;
+  QObject::connect(window.Panel, &TOpenGLDisplayPanel::Exposed, [&] { ++exposed; });
+  QWidget cover;
+  cover.setGeometry(QRect(window.Panel->mapToGlobal(QPoint(10, 10)), QSize(50, 30)));
+  cover.setWindowFlags(Qt::X11BypassWindowManagerHint);
+  cover.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&cover));
+  cover.hide();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return exposed > 0; }));
 }
 
 } // namespace
