@@ -92,11 +92,14 @@ void TOpenGLViewThread::Execute() {
         ++Frames;
       ++Passes;
       SleepFor(std::chrono::milliseconds(SleepPeriod));
-      // Idle, or a panel that cannot show a frame yet: wait for a change
-      // (a new frame, Invalidate, an expose) instead of spinning.
-      const int idle = IdlePeriodMs - SleepPeriod;
-      if (idle > 0 && ((attempted && !painted) || !NeedsDrawing()))
-        WaitForWake(std::chrono::milliseconds(idle));
+      // A panel that cannot show a frame yet is tried again soon. An idle view
+      // waits longer: every change but the item flags (polled) wakes the thread.
+      if (attempted && !painted) {
+        if (SleepPeriod < IdlePeriodMs)
+          WaitForWake(std::chrono::milliseconds(IdlePeriodMs - SleepPeriod));
+      } else if (!NeedsDrawing() && SleepPeriod < IdleWaitMs) {
+        WaitForWake(std::chrono::milliseconds(IdleWaitMs - SleepPeriod));
+      }
     }
   } catch (...) {
     // The loop ends; the context is still released and the window told.

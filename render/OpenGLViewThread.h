@@ -24,9 +24,9 @@ class TNeuronDataFile;
 // and its exposure, the clear colour and the data set. Anything else a view
 // shows (options, points, its transformation) the view reports with
 // Invalidate. While nothing changes a pass draws nothing: the view keeps its
-// picture, and its last drawn time stays the time of the frame it shows. With
-// a sleep period below IdlePeriodMs an idle thread waits up to that long for a
-// change, so that it neither spins nor misses one.
+// picture, and its last drawn time stays the time of the frame it shows. An
+// idle thread waits up to IdleWaitMs for a wake-up (Invalidate, a new frame, a
+// resize, an expose), so that it neither spins nor misses a change.
 //
 // When Execute ends (terminated, or by an exception) the thread detaches from
 // the panel, releases its context and tells its window through
@@ -69,8 +69,10 @@ public:
   // Frames drawn and swapped to the panel: the passes that found a change.
   std::uint64_t GetDrawCount() const { return Draws; }
 
-  // The longest an idle pass waits for a change, in ms.
+  // How soon a pass that could not show its frame tries again, in ms.
   static constexpr int IdlePeriodMs = 15;
+  // The longest an idle pass waits for a change, in ms.
+  static constexpr int IdleWaitMs = 100;
 
   const TDataWindow &GetDataWindow() const { return Window; }
   const TViewGeometry &GetGeometry() const { return Geometry; }

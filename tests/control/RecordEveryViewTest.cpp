@@ -93,7 +93,7 @@ protected:
     return QTest::qWaitFor([&] {
       const std::uint64_t draws = thread.GetDrawCount();
       const std::uint64_t passes = thread.GetPassCount();
-      QTest::qWait(4 * TOpenGLViewThread::IdlePeriodMs);
+      QTest::qWait(3 * TOpenGLViewThread::IdleWaitMs);
       return thread.GetPassCount() >= passes + 2 && thread.GetDrawCount() == draws && draws > 0;
     });
   }

@@ -47,7 +47,9 @@ public:
 
 protected:
   bool eventFilter(QObject *watched, QEvent *event) override {
-    if (event->type() == QEvent::Expose && static_cast<QWindow *>(watched)->isExposed())
+    // A paint event is how an exposed window learns that a part was uncovered.
+    if ((event->type() == QEvent::Expose || event->type() == QEvent::Paint) &&
+        static_cast<QWindow *>(watched)->isExposed())
       ++Count;
     return false;
   }
