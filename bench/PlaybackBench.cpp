@@ -31,6 +31,22 @@
 
 namespace {
 
+// Plays one frame per iteration, counting on frames, which the caller ticks
+// whenever the Control Window shows a new time; at the end of the time scale
+// playback stops and is started over.
+void PlayFrames(benchmark::State &state, TDataControlForm &form, const std::uint64_t &frames) {
+  QPushButton *play = form.findChild<QPushButton *>("PlayBitBtn");
+  play->click();
+  for (auto _ : state) {
+    const std::uint64_t before = frames;
+    while (frames == before) {
+      if (!form.IsPlaying())
+        play->click();
+      QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+  }
+}
+
 void PlaybackRate(benchmark::State &state) {
   TOptions &options = TOptions::Instance();
   options.Data.SleepPeriod = static_cast<int32_t>(state.range(1));
@@ -48,7 +64,6 @@ void PlaybackRate(benchmark::State &state) {
     state.SkipWithError("the 1D window drew nothing");
     return;
   }
-  QPushButton *play = form->findChild<QPushButton *>("PlayBitBtn");
   QLineEdit *current = form->findChild<QLineEdit *>("TimeCurrentEdit");
   std::uint64_t frames = 0;
   QObject::connect(current, &QLineEdit::textChanged, [&frames] { ++frames; });
@@ -56,16 +71,7 @@ void PlaybackRate(benchmark::State &state) {
   TOpenGLThread1D *thread = view->RenderThread1D();
   const std::uint64_t passesBefore = thread->GetPassCount();
   const std::uint64_t framesBefore = frames;
-  play->click();
-  for (auto _ : state) {
-    const std::uint64_t before = frames;
-    while (frames == before) {
-      // At the end of the time scale playback stops; start it over.
-      if (!form->IsPlaying())
-        play->click();
-      QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    }
-  }
+  PlayFrames(state, *form, frames);
   const double passes = static_cast<double>(thread->GetPassCount() - passesBefore);
   const double stepped = static_cast<double>(frames - framesBefore);
   state.counters["frames_per_s"] = benchmark::Counter(stepped, benchmark::Counter::kIsRate);
@@ -118,7 +124,6 @@ void PlaybackRate4Views(benchmark::State &state) {
   std::unique_ptr<TDataControlForm> form = OpenFourViews(static_cast<int>(state.range(0)), state);
   if (!form)
     return;
-  QPushButton *play = form->findChild<QPushButton *>("PlayBitBtn");
   QLineEdit *current = form->findChild<QLineEdit *>("TimeCurrentEdit");
   std::uint64_t frames = 0;
   std::uint64_t missed = 0;
@@ -135,15 +140,7 @@ void PlaybackRate4Views(benchmark::State &state) {
   for (std::size_t v = 0; v < draws.size(); ++v)
     draws[v] = Views(*form)[v]->RenderThread()->GetDrawCount();
   const std::uint64_t framesBefore = frames;
-  play->click();
-  for (auto _ : state) {
-    const std::uint64_t before = frames;
-    while (frames == before) {
-      if (!form->IsPlaying())
-        play->click();
-      QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    }
-  }
+  PlayFrames(state, *form, frames);
   const auto stepped = static_cast<double>(frames - framesBefore);
   state.counters["frames_per_s"] = benchmark::Counter(stepped, benchmark::Counter::kIsRate);
   state.counters["missed_frames"] = static_cast<double>(missed);

@@ -5,6 +5,7 @@
 #include "bench/BenchViewContext.h"
 #include "render/OpenGLDisplayPanel.h"
 #include "settings/Options.h"
+#include "views/CurrentFrame.h"
 #include "views/Graph1D.h"
 #include "views/Show1D.h"
 #include "views/Show1DThread.h"
@@ -42,13 +43,9 @@ std::unique_ptr<TShow1DForm> OpenWindow(TBenchViewContext &context, benchmark::S
 void Build1DGraph(benchmark::State &state) {
   TBenchViewContext context(static_cast<int>(state.range(0)));
   TGraph1D graph;
-  const double *values = nullptr;
-  const float *colors = nullptr;
-  {
-    std::lock_guard lock(context.Data.GetFrameLock());
-    values = context.Data.GetCurrentFrame() + 1;
-    colors = context.Data.GetCurrentColors();
-  }
+  const TCurrentFrame frame = FetchCurrentFrame(context.Data).value();
+  const double *values = frame.Values;
+  const float *colors = frame.Colors;
   for (auto _ : state) {
     graph.Build(context.Data, values, colors);
     benchmark::DoNotOptimize(graph.Vertices().data());
@@ -60,13 +57,9 @@ BENCHMARK(Build1DGraph)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 void Fill1DGraph(benchmark::State &state) {
   TBenchViewContext context(static_cast<int>(state.range(0)));
   TGraph1D graph;
-  const double *values = nullptr;
-  const float *colors = nullptr;
-  {
-    std::lock_guard lock(context.Data.GetFrameLock());
-    values = context.Data.GetCurrentFrame() + 1;
-    colors = context.Data.GetCurrentColors();
-  }
+  const TCurrentFrame frame = FetchCurrentFrame(context.Data).value();
+  const double *values = frame.Values;
+  const float *colors = frame.Colors;
   graph.Layout(context.Data);
   for (auto _ : state) {
     graph.Fill(values, colors);
