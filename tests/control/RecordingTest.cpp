@@ -1,3 +1,4 @@
+#include "ControlWindowDriver.h"
 #include "MovieProbe.h"
 #include "SampleDataFile.h"
 
@@ -120,11 +121,7 @@ protected:
   QStringList Shown;
   TMovieRequest Initial;
   QStringList Boxes;
-  TScopedMessageBoxHandler Handler{[this](QWidget *, const QString &caption, const QString &text,
-                                          QMessageBox::Icon, QMessageBox::StandardButtons) {
-    Boxes << caption + ": " + text;
-    return QMessageBox::Ok;
-  }};
+  TScopedMessageBoxHandler Handler{LogMessageBoxesTo(Boxes)};
 };
 
 TEST_F(RecordingTest, TheMenuEndsWithImageAndMovieItemsAfterTheViewsOwn) {
