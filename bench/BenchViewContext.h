@@ -12,12 +12,15 @@
 // frame of time 5.
 class TBenchViewContext : public TViewContext {
 public:
-  explicit TBenchViewContext(int segments, int segmentsPerSection = 50) {
+  // The sections have two points to a segment, or pointsPerSection when given
+  // (2: straight sections, as NEURON's define_shape makes them).
+  explicit TBenchViewContext(int segments, int segmentsPerSection = 50, int pointsPerSection = 0) {
+    const int sections = segments / segmentsPerSection;
     if (segments != 0)
-      Open({.Sections = segments / segmentsPerSection,
+      Open({.Sections = sections,
             .Trunks = 8,
             .Segments = segments,
-            .Points = 2 * segments},
+            .Points = pointsPerSection > 0 ? pointsPerSection * sections : 2 * segments},
            40, 0.25, 5.0);
   }
 

@@ -96,16 +96,18 @@ BENCHMARK(Paint3DFrame)
 
 // Frames per second of a shown window with Data.SleepPeriod 0, each frame
 // recoloured (CountBenchRedraws). Arguments: segments, style, segments per
-// section (10 is the tree compare_shape_plot.py draws in NEURON).
+// section, points per section (0: two to a segment). 10 segments on straight
+// sections of two points is the tree compare_shape_plot.py draws in NEURON.
 void RedrawRate3D(benchmark::State &state) {
   const TScopedNoSleepPeriod noSleep;
-  TBenchViewContext context(static_cast<int>(state.range(0)), static_cast<int>(state.range(2)));
+  TBenchViewContext context(static_cast<int>(state.range(0)), static_cast<int>(state.range(2)),
+                            static_cast<int>(state.range(3)));
   std::unique_ptr<TShow3DForm> form = OpenWindow(context, static_cast<int>(state.range(1)), state);
   CountBenchRedraws(state, *form, context.Data);
 }
 BENCHMARK(RedrawRate3D)
-    ->ArgNames({"segments", "style", "per_section"})
-    ->ArgsProduct({{10000, 100000}, {0, 1}, {10}})
+    ->ArgNames({"segments", "style", "per_section", "points"})
+    ->ArgsProduct({{10000, 100000}, {0, 1}, {10}, {0, 2}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -11,8 +11,9 @@ time of setting the values, plus the time the server still takes afterwards
 until it is idle. Dendrovia side: the RedrawRate benchmarks of the 1D, 2D,
 3D (Wire and Diameter) and F(t) windows at 800 x 600 with 10 segments to a
 section (each frame recolours the current frame, and the window's thread
-wakes, draws and swaps it, so the frame is on the screen); the F(t) window
-draws ten curves of as many samples as the tree has segments.
+wakes, draws and swaps it, so the frame is on the screen); the 3D window's
+sections are straight, of two points each, as define_shape makes NEURON's;
+the F(t) window draws ten curves of as many samples as the tree has segments.
 
 NEURON and Dendrovia alternate in one run on the same X server, ROUNDS times, and the best
 rate of each is kept, so that the load of other processes on a shared machine
@@ -134,8 +135,8 @@ def run_neuron(segments, frames):
 VIEWS = (
     ("1D", "dendrovia_bench_show1d", "RedrawRate1D/.*/10/"),
     ("2D", "dendrovia_bench_show2d", "RedrawRate2D/.*/0/"),
-    ("3D Wire", "dendrovia_bench_show3d", "RedrawRate3D/.*/style:0/per_section:10/"),
-    ("3D Diameter", "dendrovia_bench_show3d", "RedrawRate3D/.*/style:1/per_section:10/"),
+    ("3D Wire", "dendrovia_bench_show3d", "RedrawRate3D/.*/style:0/per_section:10/points:2/"),
+    ("3D Diameter", "dendrovia_bench_show3d", "RedrawRate3D/.*/style:1/per_section:10/points:2/"),
     ("F(t)", "dendrovia_bench_showft", "RedrawRateFt/[1-9]"),
 )
 

@@ -18,6 +18,7 @@
 #include <malloc.h>
 
 #include <mutex>
+#include <thread>
 
 const char *ContextFailureMessage(TContextFailure failure) {
   switch (failure) {
@@ -180,6 +181,20 @@ void KeepFreedHeapTop() {
   static std::once_flag once;
   std::call_once(once, [] { mallopt(M_TRIM_THRESHOLD, KeptHeapTop); });
 }
+
+// The views draw large arrays in parts (DrawInParts): the GUI thread sets up
+// one part while Mesa's software rasteriser draws the one before on its own
+// threads. By default it starts one thread per core, which then compete with
+// the GUI thread for them; leave that thread a core of its own. Mesa reads the
+// variable when the toolkit first opens the display's OpenGL, before main's
+// application object is done, hence at start-up. A value the user set stays;
+// other drivers ignore it.
+[[maybe_unused]] const bool CoreLeftForSetup = [] {
+  const unsigned cores = std::thread::hardware_concurrency();
+  if (cores > 1 && !qEnvironmentVariableIsSet("LP_NUM_THREADS"))
+    qputenv("LP_NUM_THREADS", QByteArray::number(cores - 1));
+  return true;
+}();
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "views/Show1DThread.h"
 
 #include "data/NeuronDataFile.h"
+#include "render/PipelinedDraw.h"
 #include "views/CurrentFrame.h"
 
 #include <qopengl.h>
@@ -37,8 +38,7 @@ void TOpenGLThread1D::DrawGraph() {
     // One call for the whole graph: a call per strip costs more than its
     // lines when sections are short, and llvmpipe draws separate lines faster
     // than strips, to the same pixels.
-    glDrawElements(GL_LINES, static_cast<GLsizei>(Graph.LineIndices().size()), GL_UNSIGNED_INT,
-                   Graph.LineIndices().data());
+    DrawIndexedInParts(GL_LINES, Graph.LineIndices());
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
   }

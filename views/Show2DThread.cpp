@@ -2,6 +2,7 @@
 
 #include "data/NeuronDataFile.h"
 #include "render/GlyphFont.h"
+#include "render/PipelinedDraw.h"
 #include "settings/Options.h"
 #include "views/CurrentFrame.h"
 #include "views/PaletteBar.h"
@@ -102,7 +103,9 @@ void TOpenGLThread2D::DrawDendrogram(const float *colors) {
   glVertexPointer(2, GL_FLOAT, sizeof(TDendrogramVertex), lines.data());
   glColorPointer(3, GL_FLOAT, 0, LineColors.data());
   glLineWidth(GraphicLineWidth);
-  glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(lines.size()));
+  DrawInParts(lines.size(), GL_LINES, [](std::size_t first, GLsizei count) {
+    glDrawArrays(GL_LINES, static_cast<GLint>(first), count);
+  });
   glDisableClientState(GL_COLOR_ARRAY);
   // After the sections, so that a connection's top covers its parent's end,
   // as when each line follows the section before it.
@@ -113,7 +116,9 @@ void TOpenGLThread2D::DrawDendrogram(const float *colors) {
     glColor3f(0.0f, 0.0f, 0.0f);
     glLineWidth(ConnectionLineWidth);
     glVertexPointer(2, GL_FLOAT, sizeof(TDendrogramVertex), connections.data());
-    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(connections.size()));
+    DrawInParts(connections.size(), GL_LINES, [](std::size_t first, GLsizei count) {
+      glDrawArrays(GL_LINES, static_cast<GLint>(first), count);
+    });
     glShadeModel(GL_SMOOTH);
   }
   glDisableClientState(GL_VERTEX_ARRAY);

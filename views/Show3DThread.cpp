@@ -2,6 +2,7 @@
 
 #include "data/NeuronDataFile.h"
 #include "render/GlyphFont.h"
+#include "render/PipelinedDraw.h"
 #include "views/CurrentFrame.h"
 #include "views/PaletteBar.h"
 
@@ -216,8 +217,7 @@ void TOpenGLThread3D::DrawWire(const float *colors) {
   glEnableClientState(GL_COLOR_ARRAY);
   glVertexPointer(3, GL_FLOAT, 0, Morphology.Points().data());
   glColorPointer(4, GL_UNSIGNED_BYTE, 0, Morphology.PointColors().data());
-  glDrawElements(GL_LINES, static_cast<GLsizei>(Morphology.Lines().size()), GL_UNSIGNED_INT,
-                 Morphology.Lines().data());
+  DrawIndexedInParts(GL_LINES, Morphology.Lines());
   glDisableClientState(GL_COLOR_ARRAY);
   glDisableClientState(GL_VERTEX_ARRAY);
   glPopMatrix();
@@ -235,10 +235,8 @@ void TOpenGLThread3D::DrawDiameter(const float *colors) {
   glVertexPointer(2, GL_FLOAT, 0, Morphology.BandCorners().data());
   glColorPointer(4, GL_UNSIGNED_BYTE, 0, Morphology.BandColors().data());
   // Outlines first, so that a band narrower than a pixel still shows as a line.
-  const std::vector<std::uint32_t> &outlines = Morphology.BandOutlines();
-  glDrawElements(GL_LINES, static_cast<GLsizei>(outlines.size()), GL_UNSIGNED_INT, outlines.data());
-  const std::vector<std::uint32_t> &fills = Morphology.BandFills();
-  glDrawElements(GL_QUADS, static_cast<GLsizei>(fills.size()), GL_UNSIGNED_INT, fills.data());
+  DrawIndexedInParts(GL_LINES, Morphology.BandOutlines());
+  DrawIndexedInParts(GL_QUADS, Morphology.BandFills());
   glDisableClientState(GL_COLOR_ARRAY);
   glDisableClientState(GL_VERTEX_ARRAY);
 }

@@ -2,6 +2,7 @@
 
 #include "data/NeuronDataFile.h"
 #include "render/GraphicForm.h"
+#include "render/PipelinedDraw.h"
 #include "views/CurrentFrame.h"
 
 #include <algorithm>
@@ -15,15 +16,10 @@ namespace {
 // One line strip through count samples, as a client-side array (OpenGL 1.1):
 // the samples are (time, value) pairs of doubles, as the vertices need them.
 void DrawStrip(const TPointSample *samples, std::size_t count) {
-  // glDrawArrays counts in int: a longer curve goes in pieces that share their
-  // end vertices.
-  while (count > 1) {
-    const std::size_t piece = std::min<std::size_t>(count, INT_MAX);
-    glVertexPointer(2, GL_DOUBLE, sizeof(TPointSample), &samples->Time);
-    glDrawArrays(GL_LINE_STRIP, 0, static_cast<GLsizei>(piece));
-    samples += piece - 1;
-    count -= piece - 1;
-  }
+  DrawInParts(count, GL_LINE_STRIP, [samples](std::size_t first, GLsizei partCount) {
+    glVertexPointer(2, GL_DOUBLE, sizeof(TPointSample), &samples[first].Time);
+    glDrawArrays(GL_LINE_STRIP, 0, partCount);
+  });
 }
 
 } // namespace
