@@ -88,10 +88,9 @@ void TDendrogram::Build(const TNeuronDataFile &data, double itemSpacing, double 
         for (std::int32_t k = 0; k < n; ++k)
           VertexList.push_back(Vertex(x + k * length, y));
         VertexList.push_back(Vertex(x + section.Length, y));
-        for (std::int32_t k = placed.FirstVertex; k < placed.FirstVertex + n; ++k) {
-          LineList.push_back(VertexList[static_cast<std::size_t>(k)]);
-          LineList.push_back(VertexList[static_cast<std::size_t>(k) + 1]);
-        }
+        for (std::int32_t k = placed.FirstVertex; k < placed.FirstVertex + n; ++k)
+          LineList.insert(LineList.end(),
+                          {static_cast<std::uint32_t>(k), static_cast<std::uint32_t>(k) + 1});
       }
       Placed[static_cast<std::size_t>(j)] = static_cast<std::int32_t>(SectionList.size());
       SectionList.push_back(placed);

@@ -30,8 +30,8 @@ struct TDendrogramSection {
 };
 
 // One checked item: its sections Sections()[First] to [First + Count - 1],
-// the segments of all of them as separate lines (vertex pairs from
-// SegmentLines()[FirstLine], LineCount vertices) and its connection lines
+// the segments of all of them as separate lines (index pairs into Vertices()
+// from SegmentLineIndices()[FirstLine], LineCount indices) and its connection lines
 // (ConnectionCount vertices from ConnectionVertices()[FirstConnection]).
 struct TDendrogramItem {
   std::int32_t Item = 0;
@@ -74,9 +74,11 @@ public:
 
   const std::vector<TDendrogramVertex> &Vertices() const { return VertexList; }
   const std::vector<TDendrogramVertex> &ConnectionVertices() const { return ConnectionList; }
-  // Every segment as its own line (a vertex pair), section by section in the
-  // order of Sections(): the whole dendrogram, or a whole item, in one call.
-  const std::vector<TDendrogramVertex> &SegmentLines() const { return LineList; }
+  // Every segment as its own line (a pair of indices into Vertices()), section
+  // by section in the order of Sections(): the whole dendrogram, or a whole
+  // item, in one call. A segment's line shares its vertices with the
+  // section's other lines, which spares the drawing half the vertices.
+  const std::vector<std::uint32_t> &SegmentLineIndices() const { return LineList; }
   const std::vector<TDendrogramSection> &Sections() const { return SectionList; }
   const std::vector<TDendrogramItem> &Items() const { return ItemList; }
 
@@ -97,7 +99,7 @@ private:
   std::vector<std::uint8_t> Checked;
   std::vector<TDendrogramVertex> VertexList;
   std::vector<TDendrogramVertex> ConnectionList;
-  std::vector<TDendrogramVertex> LineList;
+  std::vector<std::uint32_t> LineList;
   std::vector<TDendrogramSection> SectionList;
   std::vector<TDendrogramItem> ItemList;
   // Per global section: its index in SectionList, or -1.

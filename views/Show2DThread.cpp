@@ -82,30 +82,29 @@ void TOpenGLThread2D::DrawLayers() {
 }
 
 void TOpenGLThread2D::DrawDendrogram(const float *colors) {
-  const std::vector<TDendrogramVertex> &lines = Dendrogram.SegmentLines();
   // Each segment as its own line from its colour to the next segment's; the
   // last keeps its own. The same pixels and colours as one strip per section,
-  // in one call instead of one per section.
-  LineColors.resize(3 * lines.size());
-  float *to = LineColors.data();
+  // in one call instead of one per section: a section's vertex k takes
+  // segment k's colour, its end vertex the last segment's.
+  const std::vector<TDendrogramVertex> &vertices = Dendrogram.Vertices();
+  VertexColors.resize(3 * vertices.size());
   for (const TDendrogramSection &section : Dendrogram.Sections()) {
+    if (section.SegmentCount <= 0)
+      continue;
+    const auto n = static_cast<std::size_t>(section.SegmentCount);
     const float *from = colors + 3 * static_cast<std::size_t>(section.FirstSegment);
-    for (std::int32_t k = 0; k < section.SegmentCount; ++k, from += 3, to += 6) {
-      const float *end = k + 1 < section.SegmentCount ? from + 3 : from;
-      std::memcpy(to, from, 3 * sizeof(float));
-      std::memcpy(to + 3, end, 3 * sizeof(float));
-    }
+    float *to = VertexColors.data() + 3 * static_cast<std::size_t>(section.FirstVertex);
+    std::memcpy(to, from, 3 * n * sizeof(float));
+    std::memcpy(to + 3 * n, from + 3 * (n - 1), 3 * sizeof(float));
   }
 
   glPushMatrix();
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_COLOR_ARRAY);
-  glVertexPointer(2, GL_FLOAT, sizeof(TDendrogramVertex), lines.data());
-  glColorPointer(3, GL_FLOAT, 0, LineColors.data());
+  glVertexPointer(2, GL_FLOAT, sizeof(TDendrogramVertex), vertices.data());
+  glColorPointer(3, GL_FLOAT, 0, VertexColors.data());
   glLineWidth(GraphicLineWidth);
-  DrawInParts(lines.size(), GL_LINES, [](std::size_t first, GLsizei count) {
-    glDrawArrays(GL_LINES, static_cast<GLint>(first), count);
-  });
+  DrawIndexedInParts(GL_LINES, Dendrogram.SegmentLineIndices());
   glDisableClientState(GL_COLOR_ARRAY);
   // After the sections, so that a connection's top covers its parent's end,
   // as when each line follows the section before it.
@@ -237,8 +236,9 @@ void TOpenGLThread2D::DrawPickPass(int pass, std::int32_t item, std::int32_t sec
   // connection lines; the same area as the strips, in two calls.
   const auto drawItem = [&](const TDendrogramItem &placed) {
     glLineWidth(GraphicLineWidth);
-    glVertexPointer(2, GL_FLOAT, sizeof(TDendrogramVertex), Dendrogram.SegmentLines().data());
-    glDrawArrays(GL_LINES, placed.FirstLine, placed.LineCount);
+    glVertexPointer(2, GL_FLOAT, sizeof(TDendrogramVertex), Dendrogram.Vertices().data());
+    glDrawElements(GL_LINES, placed.LineCount, GL_UNSIGNED_INT,
+                   Dendrogram.SegmentLineIndices().data() + placed.FirstLine);
     if (placed.ConnectionCount > 0) {
       glLineWidth(ConnectionLineWidth);
       glVertexPointer(2, GL_FLOAT, sizeof(TDendrogramVertex),

@@ -88,5 +88,5 @@ private:
   TSelectionResult SelectionResult{-1, -1, -1};
   TDendrogram Dendrogram;
   // The segment lines' vertex colours of the frame drawn.
-  std::vector<float> LineColors;
+  std::vector<float> VertexColors;
 };
