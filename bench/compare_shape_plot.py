@@ -138,6 +138,9 @@ VIEWS = (
     ("3D Wire", "dendrovia_bench_show3d", "RedrawRate3D/.*/style:0/per_section:10/points:2/"),
     ("3D Diameter", "dendrovia_bench_show3d", "RedrawRate3D/.*/style:1/per_section:10/points:2/"),
     ("F(t)", "dendrovia_bench_showft", "RedrawRateFt/[1-9]"),
+    # Not a view: a bare OpenGL window drawing as many short lines in parts,
+    # the most any view could reach on this OpenGL.
+    ("bare lines", "dendrovia_bench_bare_lines", "BareLines/lines:.*/parts:1/"),
 )
 
 
