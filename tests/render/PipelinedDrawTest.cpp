@@ -1,10 +1,6 @@
 #include "render/PipelinedDraw.h"
-#include "render/OpenGLDisplayPanel.h"
+#include "PanelWindow.h"
 
-#include <QTest>
-#include <QVBoxLayout>
-
-#include <GL/glu.h>
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -54,34 +50,10 @@ TEST(PipelinedDraw, PartsHoldWholePrimitivesAndCoverThemAll) {
   }
 }
 
-// A shown panel of 400 x 300 drawing with a test's function in pixel
-// coordinates.
-class TPanelDraw : public TPanelRenderer {
-public:
-  std::function<void()> Draw;
-  void PaintGL(TOpenGLDisplayPanel &panel) override {
-    glClearColor(1, 1, 1, 0);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluOrtho2D(0, panel.width(), 0, panel.height());
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    Draw();
-  }
-};
-
 TEST(PipelinedDraw, DrawingInPartsGivesTheSamePixelsAsOneCall) {
-  QWidget window;
-  auto *panel = new TOpenGLDisplayPanel(&window);
-  auto *layout = new QVBoxLayout(&window);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(panel);
-  window.resize(400, 300);
-  window.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-  TPanelDraw renderer;
-  panel->SetRenderer(&renderer);
+  TPanelWindow window;
+  window.Window.resize(400, 300);
+  ASSERT_TRUE(window.Show());
 
   // Many short overlapping primitives of random colours, so that the order of
   // drawing decides most pixels.
@@ -100,7 +72,7 @@ TEST(PipelinedDraw, DrawingInPartsGivesTheSamePixelsAsOneCall) {
     const auto count = points.size() / 2;
     ASSERT_GT(SplitIntoParts(count, mode).size(), 1u);
     const auto drawWith = [&](const std::function<void()> &draw) {
-      renderer.Draw = [&] {
+      window.Renderer.Draw = [&] {
         glEnableClientState(GL_VERTEX_ARRAY);
         glEnableClientState(GL_COLOR_ARRAY);
         glVertexPointer(2, GL_FLOAT, 0, points.data());
@@ -109,7 +81,7 @@ TEST(PipelinedDraw, DrawingInPartsGivesTheSamePixelsAsOneCall) {
         glDisableClientState(GL_COLOR_ARRAY);
         glDisableClientState(GL_VERTEX_ARRAY);
       };
-      return panel->grabFramebuffer();
+      return window.Panel->grabFramebuffer();
     };
     const QImage whole = drawWith([&] { glDrawArrays(mode, 0, static_cast<GLsizei>(count)); });
     const QImage parts = drawWith([&] {
@@ -120,7 +92,6 @@ TEST(PipelinedDraw, DrawingInPartsGivesTheSamePixelsAsOneCall) {
     ASSERT_FALSE(whole.isNull());
     EXPECT_TRUE(whole == parts);
   }
-  panel->SetRenderer(nullptr);
 }
 
 } // namespace
