@@ -13,7 +13,7 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick libxcb1-dev
   ffmpeg
   fonts-liberation
-  neuron python3-neuron python3-numpy
+  neuron python3-neuron python3-numpy python3-h5py
 )
 
 missing=()

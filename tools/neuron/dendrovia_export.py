@@ -171,6 +171,33 @@ class DataFileWriter:
         self.minimum = min(self.minimum, low)
         self.maximum = max(self.maximum, high)
 
+    def write_frames(self, times, values):
+        """Appends many frames at once from NumPy arrays: `times`, rising from
+        after the previous frame's, and `values`, frames x segments."""
+        import numpy
+
+        times = numpy.asarray(times, dtype="<f8")
+        values = numpy.asarray(values, dtype="<f8")
+        if values.shape != (len(times), self.segment_count):
+            raise ValueError(f"values of shape {values.shape} for {len(times)} frames of "
+                             f"{self.segment_count} segments")
+        if not len(times):
+            return
+        steps = numpy.diff(times, prepend=self.last_time)
+        if not (numpy.isfinite(times).all() and (steps > 0).all()):
+            raise ValueError(f"frame times from {times[0]} do not rise from {self.last_time}")
+        self._file.write(numpy.column_stack((times, values)).tobytes())
+        self.last_time = float(times[-1])
+        self.frame_count += len(times)
+        low, high = values.min(initial=math.inf), values.max(initial=-math.inf)
+        if not (math.isfinite(low) and math.isfinite(high)):
+            finite = values[numpy.isfinite(values)]
+            if not finite.size:
+                return
+            low, high = finite.min(), finite.max()
+        self.minimum = min(self.minimum, float(low))
+        self.maximum = max(self.maximum, float(high))
+
     def close(self):
         """Writes the range of the finite values written (0 to 0 if there were
         none) into the header and closes the file."""
