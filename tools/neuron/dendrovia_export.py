@@ -177,7 +177,7 @@ class DataFileWriter:
         import numpy
 
         times = numpy.asarray(times, dtype="<f8")
-        values = numpy.asarray(values, dtype="<f8")
+        values = numpy.asarray(values)
         if values.shape != (len(times), self.segment_count):
             raise ValueError(f"values of shape {values.shape} for {len(times)} frames of "
                              f"{self.segment_count} segments")
@@ -186,9 +186,14 @@ class DataFileWriter:
         steps = numpy.diff(times, prepend=self.last_time)
         if not (numpy.isfinite(times).all() and (steps > 0).all()):
             raise ValueError(f"frame times from {times[0]} do not rise from {self.last_time}")
-        self._file.write(numpy.column_stack((times, values)).tobytes())
+        # The records as they are stored, built in place: one copy of the values.
+        records = numpy.empty((len(times), self.segment_count + 1), dtype="<f8")
+        records[:, 0] = times
+        records[:, 1:] = values
+        self._file.write(memoryview(records))
         self.last_time = float(times[-1])
         self.frame_count += len(times)
+        values = records[:, 1:]
         low, high = values.min(initial=math.inf), values.max(initial=-math.inf)
         if not (math.isfinite(low) and math.isfinite(high)):
             finite = values[numpy.isfinite(values)]
