@@ -96,6 +96,10 @@ private:
     const QPointF scene = Panel.mapTo(Panel.window(), event.position());
     QMouseEvent copy(event.type(), event.position(), scene, event.globalPosition(), event.button(),
                      event.buttons(), event.modifiers(), event.pointingDevice());
+    // An event made for a pointing device leaves its time in the device's
+    // state, against which the toolkit times the next press for a double
+    // click: a copy without it would make every second press come too late.
+    copy.setTimestamp(event.timestamp());
     QCoreApplication::sendEvent(&Panel, &copy);
     event.setAccepted(copy.isAccepted());
     if (event.type() == QEvent::MouseButtonPress && event.button() == Qt::RightButton) {
@@ -109,6 +113,7 @@ private:
     QWheelEvent copy(event.position(), event.globalPosition(), event.pixelDelta(),
                      event.angleDelta(), event.buttons(), event.modifiers(), event.phase(),
                      event.inverted(), event.source(), event.pointingDevice());
+    copy.setTimestamp(event.timestamp());
     QCoreApplication::sendEvent(&Panel, &copy);
     event.setAccepted(copy.isAccepted());
   }
@@ -117,6 +122,7 @@ private:
     QKeyEvent copy(event.type(), event.key(), event.modifiers(), event.nativeScanCode(),
                    event.nativeVirtualKey(), event.nativeModifiers(), event.text(),
                    event.isAutoRepeat(), static_cast<quint16>(event.count()));
+    copy.setTimestamp(event.timestamp());
     QCoreApplication::sendEvent(&Panel, &copy);
     event.setAccepted(copy.isAccepted());
   }

@@ -1,5 +1,6 @@
 #include "ViewTestData.h"
 #include "ViewWindowTest.h"
+#include "X11TestSupport.h"
 
 #include "render/GlyphFont.h"
 #include "render/OpenGLDisplayPanel.h"
@@ -284,6 +285,17 @@ TEST_F(Show3D, ADoubleClickOrShowingAgainPutsTheModelBack) {
   Form->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
   expectReset();
+}
+
+// As the X server delivers it: two clicks 90 ms apart are a double click.
+TEST_F(Show3D, ADoubleClickThroughTheXServerPutsTheModelBack) {
+  Open(Tee, TeeFrame);
+  Key(Qt::Key_X);
+  Key(Qt::Key_Minus, Qt::KeypadModifier);
+  ASSERT_TRUE(MovePointerTo(*Panel(), {200, 150}));
+  ASSERT_TRUE(Xdotool({"click", "--repeat", "2", "--delay", "90", "1"}));
+  EXPECT_EQ(Rotation(), (std::array<double, 3>{0, 0, 0}));
+  EXPECT_EQ(Thread()->Transform().Scale(), (std::array<double, 3>{1, 1, 1}));
 }
 
 TEST_F(Show3D, DiameterBandsAreAsWideAsTheDiametersWhateverTheTurn) {
