@@ -123,8 +123,12 @@ void TShow3DForm::FormKeyDown(QKeyEvent &event) {
   }
   const bool shift = event.modifiers().testFlag(Qt::ShiftModifier);
   const bool ctrl = event.modifiers().testFlag(Qt::ControlModifier);
+  const bool keypad = event.modifiers().testFlag(Qt::KeypadModifier);
+  // The Shift that types the main keyboard's "+" ("=" shifted on many
+  // layouts) is not the user asking for the fine step.
+  const bool fine = shift && (keypad || event.key() != Qt::Key_Plus);
   const double move = shift ? 1.0 : 10.0;
-  const double zoom = shift ? 0.01 : 0.1;
+  const double zoom = fine ? 0.01 : 0.1;
   // Without Ctrl the letters turn clockwise seen from the axis' positive end.
   const double turn = (shift ? 1.0 : 10.0) * (ctrl ? 1.0 : -1.0);
   switch (event.key()) {

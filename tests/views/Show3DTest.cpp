@@ -214,9 +214,9 @@ TEST_F(Show3D, KeysZoomWithAFloorAndTurn) {
   for (const TCase &c :
        {TCase{Qt::Key_Minus, pad, 12, 0.1, {}}, TCase{Qt::Key_Minus, shift | pad, 200, 0.01, {}},
         TCase{Qt::Key_Plus, pad, 3, 1.3, {}}, TCase{Qt::Key_Plus, shift | pad, 3, 1.03, {}},
-        // The main keyboard: "=" and "+", "-" and "_".
-        TCase{Qt::Key_Equal, Qt::NoModifier, 2, 1.2, {}}, TCase{Qt::Key_Plus, shift, 2, 1.02, {}},
-        TCase{Qt::Key_Minus, Qt::NoModifier, 12, 0.1, {}},
+        // The main keyboard: "=" and "+" (the Shift typing it is no fine step), "-" and "_".
+        TCase{Qt::Key_Equal, Qt::NoModifier, 2, 1.2, {}}, TCase{Qt::Key_Plus, shift, 2, 1.2, {}},
+        TCase{Qt::Key_Equal, shift, 2, 1.02, {}}, TCase{Qt::Key_Minus, Qt::NoModifier, 12, 0.1, {}},
         TCase{Qt::Key_Underscore, shift, 2, 0.98, {}},
         TCase{Qt::Key_X, Qt::NoModifier, 1, 1.0, {-10, 0, 0}},
         TCase{Qt::Key_X, ctrl, 1, 1.0, {10, 0, 0}}, TCase{Qt::Key_Y, shift, 1, 1.0, {0, -1, 0}},
@@ -296,6 +296,28 @@ TEST_F(Show3D, ADoubleClickThroughTheXServerPutsTheModelBack) {
   ASSERT_TRUE(Xdotool({"click", "--repeat", "2", "--delay", "90", "1"}));
   EXPECT_EQ(Rotation(), (std::array<double, 3>{0, 0, 0}));
   EXPECT_EQ(Thread()->Transform().Scale(), (std::array<double, 3>{1, 1, 1}));
+}
+
+// Keys as the X server delivers them on a US layout, where "+" is Shift and
+// "=": the main keyboard's "+" and "-" step as the keypad's do.
+TEST_F(Show3D, ZoomKeysThroughTheXServer) {
+  struct TCase {
+    const char *Keys;
+    double Scale;
+  };
+  Open(Tee, TeeFrame);
+  Form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+  ASSERT_TRUE(MovePointerTo(*Panel(), {200, 150}));
+  for (const TCase &c :
+       {TCase{"plus", 1.1}, TCase{"equal", 1.1}, TCase{"KP_Add", 1.1}, TCase{"shift+KP_Add", 1.01},
+        TCase{"minus", 0.9}, TCase{"shift+minus", 0.99}, TCase{"KP_Subtract", 0.9},
+        TCase{"shift+KP_Subtract", 0.99}}) {
+    Form->ResetView();
+    ASSERT_TRUE(Xdotool({"key", c.Keys}));
+    for (double scale : Thread()->Transform().Scale())
+      EXPECT_NEAR(scale, c.Scale, 1e-9) << c.Keys;
+  }
 }
 
 TEST_F(Show3D, DiameterBandsAreAsWideAsTheDiametersWhateverTheTurn) {
