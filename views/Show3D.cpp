@@ -180,6 +180,10 @@ void TShow3DForm::OpenGLDisplayPanelMouseDown(QMouseEvent &event) {
 }
 
 void TShow3DForm::OpenGLDisplayPanelMouseMove(QMouseEvent &event) {
+  // A drag whose release went elsewhere ends at the first move without the
+  // left button; other buttons never turn.
+  if (!event.buttons().testFlag(Qt::LeftButton))
+    Dragging = false;
   if (!Dragging)
     return;
   const QPoint position = event.position().toPoint();
@@ -200,6 +204,8 @@ void TShow3DForm::OpenGLDisplayPanelDblClick(QMouseEvent &) {
 }
 
 void TShow3DForm::PopupMenuPopup(const QPoint &) {
+  // The menu takes the pointer: the panel will not see the left release.
+  Dragging = false;
   UpdateCheckMarks();
 }
 
@@ -209,6 +215,18 @@ void TShow3DForm::showEvent(QShowEvent *event) {
   if (!event->spontaneous())
     ResetView();
   TGraphicForm::showEvent(event);
+}
+
+void TShow3DForm::hideEvent(QHideEvent *event) {
+  Dragging = false;
+  TGraphicForm::hideEvent(event);
+}
+
+void TShow3DForm::changeEvent(QEvent *event) {
+  // Another window took the focus, and with it the rest of the drag.
+  if (event->type() == QEvent::ActivationChange && !isActiveWindow())
+    Dragging = false;
+  TGraphicForm::changeEvent(event);
 }
 
 void TShow3DForm::ShowAxesMenuItemClick() {

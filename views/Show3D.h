@@ -49,6 +49,8 @@ protected:
   void OpenGLDisplayPanelDblClick(QMouseEvent &event) override;
   void PopupMenuPopup(const QPoint &position) override;
   void showEvent(QShowEvent *event) override;
+  void hideEvent(QHideEvent *event) override;
+  void changeEvent(QEvent *event) override;
 
 private:
   void CreateMenu();
@@ -70,6 +72,8 @@ private:
 
   TOptions &Settings;
   TViewContext &Context;
+  // From a left press on the panel to its release, or until the menu, another
+  // window or hiding takes the rest of the drag from the panel.
   bool Dragging = false;
   QPoint LastMouse;
   QAction *ShowAxesMenuItem = nullptr;

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 
 namespace {
 
@@ -253,6 +254,13 @@ TEST_F(Show3D, DraggingWithTheLeftButtonTurnsShiftSlowerRightNotAtAll) {
   Mouse(move, {190, 150}, Qt::NoButton, Qt::NoButton);
   EXPECT_NEAR(Rotation()[1], 41.0, 1e-9);
 
+  // A move without the left button ends a drag whose release went elsewhere.
+  Form->ResetView();
+  Mouse(press, {100, 100}, left, left);
+  Mouse(move, {120, 100}, Qt::NoButton, Qt::MiddleButton);
+  Mouse(move, {140, 100}, Qt::NoButton, left);
+  EXPECT_EQ(Rotation(), (std::array<double, 3>{0, 0, 0}));
+
   // A right-button drag does not turn.
   Form->ResetView();
   Mouse(press, {100, 100}, right, right);
@@ -296,6 +304,55 @@ TEST_F(Show3D, ADoubleClickThroughTheXServerPutsTheModelBack) {
   ASSERT_TRUE(Xdotool({"click", "--repeat", "2", "--delay", "90", "1"}));
   EXPECT_EQ(Rotation(), (std::array<double, 3>{0, 0, 0}));
   EXPECT_EQ(Thread()->Transform().Scale(), (std::array<double, 3>{1, 1, 1}));
+}
+
+// A left drag through the X server turns the model. Once the context menu or
+// another window has taken the pointer or the focus, the panel misses the
+// left release: the drag is over, and neither a later middle drag nor a move
+// with the left button still down turns.
+TEST_F(Show3D, ADragCutShortEnds) {
+  struct TCase {
+    const char *Name;
+    std::function<void()> Interrupt;
+    QStringList After;
+  };
+  Open(Tee, TeeFrame);
+  const QPoint origin = Panel()->mapToGlobal(QPoint(100, 100));
+  const auto at = [&](int dx, int dy) {
+    return QStringList{"mousemove", QString::number(origin.x() + dx),
+                       QString::number(origin.y() + dy)};
+  };
+  const auto openMenu = [&] {
+    ASSERT_TRUE(Xdotool({"mousedown", "3", "mouseup", "3"}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Form->PopupMenu().isVisible(); }));
+  };
+  QWidget other;
+  other.setGeometry(1500, 800, 100, 100);
+  const auto focusElsewhere = [&] {
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+  };
+  const QStringList moveHeld = at(60, 60) + at(90, 100) + QStringList{"mouseup", "1"};
+  for (const TCase &c : {
+           TCase{"left released in the menu, then a middle drag", openMenu,
+                 QStringList{"mouseup", "1", "key", "Escape"} + at(60, 60) +
+                     QStringList{"mousedown", "2"} + at(90, 100) + QStringList{"mouseup", "2"}},
+           TCase{"left still held after the menu", openMenu,
+                 QStringList{"key", "Escape"} + moveHeld},
+           TCase{"focus taken by another window", focusElsewhere, moveHeld},
+       }) {
+    SCOPED_TRACE(c.Name);
+    Form->ResetView();
+    Form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+    ASSERT_TRUE(Xdotool(at(0, 0) + QStringList{"mousedown", "1"} + at(30, -10)));
+    EXPECT_EQ(Rotation(), (std::array<double, 3>{-10, 30, 0}));
+    c.Interrupt();
+    ASSERT_TRUE(Xdotool(c.After));
+    EXPECT_FALSE(Form->PopupMenu().isVisible());
+    EXPECT_EQ(Rotation(), (std::array<double, 3>{-10, 30, 0}));
+  }
 }
 
 // Keys as the X server delivers them on a US layout, where "+" is Shift and
