@@ -97,10 +97,14 @@ void TGlyphFont::Build() {
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   for (int c = 0; c < GlyphCount; ++c) {
     const TGlyphBitmap glyph = RasteriseGlyph(FontUsed, Metrics, static_cast<unsigned char>(c));
+    // A glyph without ink (a blank) is one clear pixel: Mesa does not move the
+    // raster position for a bitmap of no pixels, so "100 um" would read "100um".
+    static const GLubyte clear = 0;
+    const bool ink = !glyph.Bits.empty();
     glNewList(base + static_cast<GLuint>(c), GL_COMPILE);
-    glBitmap(glyph.Width, glyph.Height, glyph.XOrigin, glyph.YOrigin,
+    glBitmap(ink ? glyph.Width : 1, ink ? glyph.Height : 1, glyph.XOrigin, glyph.YOrigin,
              static_cast<float>(Advance(static_cast<unsigned char>(c))), 0.0f,
-             glyph.Bits.empty() ? nullptr : glyph.Bits.data());
+             ink ? glyph.Bits.data() : &clear);
     glEndList();
   }
   glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);

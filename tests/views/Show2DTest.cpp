@@ -1,6 +1,7 @@
 #include "ViewTestData.h"
 #include "ViewWindowTest.h"
 
+#include "render/GlyphFont.h"
 #include "render/OpenGLDisplayPanel.h"
 #include "settings/MessageDialog.h"
 #include "settings/Options.h"
@@ -149,6 +150,32 @@ TEST_F(Show2D, DrawsTheRowsInTheFramesColoursWithBlackConnectionsAndTheScaleBar)
     EXPECT_EQ(At({ToPixel(x, 0.0).x(), bar}), Black) << "bar at " << x;
   EXPECT_EQ(At({ToPixel(-3.0, 0.0).x(), bar}), White);
   EXPECT_EQ(At({ToPixel(0.0, 0.0).x(), bar - 3}), Black) << "left tick";
+}
+
+// "100 um" right of the scale bar: ink of "100", a blank as wide as the
+// font's, ink of "um", as wide in all as the font measures the text.
+TEST_F(Show2D, TheScaleLabelKeepsItsBlank) {
+  Open();
+  const TGlyphFont font("Arial", 12);
+  const int blank = font.TextWidth(" ");
+  ASSERT_GE(blank, 2);
+  const QPoint end = ToPixel(100.0, 0.0);
+  std::vector<int> inked;
+  for (int x = end.x() + 2; x < Picture.width(); ++x) {
+    bool ink = false;
+    for (int y = end.y() - 1; y < Picture.height() && !ink; ++y)
+      ink = At({x, y}) == Black;
+    if (ink)
+      inked.push_back(x);
+  }
+  ASSERT_FALSE(inked.empty());
+  int gap = 0;
+  for (std::size_t i = 1; i < inked.size(); ++i)
+    gap = std::max(gap, inked[i] - inked[i - 1] - 1);
+  const int span = inked.back() - inked.front() + 1;
+  EXPECT_GE(gap, blank);
+  EXPECT_GT(span, font.TextWidth("100um"));
+  EXPECT_LE(span, font.TextWidth("100 um"));
 }
 
 TEST_F(Show2D, ThePaletteBarComesBackWhereItWasAndTheMenuMovesIt) {
