@@ -111,8 +111,11 @@ void PlaceWindow(QWidget &window, const TWindowSettings &bounds) {
   window.resize(bounds.Width, bounds.Height);
 }
 
-// Brings back a window that exists: the focus if it is shown, else shown.
+// Brings back a window that exists: the focus if it is shown, else shown. A
+// minimised window counts as shown; it is restored first, as it was before.
 void Present(QWidget &window) {
+  if (window.isMinimized())
+    window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
   if (window.isVisible()) {
     window.raise();
     window.activateWindow();

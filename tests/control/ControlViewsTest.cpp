@@ -1,5 +1,6 @@
 #include "ControlWindowDriver.h"
 #include "SampleDataFile.h"
+#include "X11TestSupport.h"
 
 #include "control/DataControl.h"
 #include "data/NeuronDataFile.h"
@@ -7,6 +8,9 @@
 #include "settings/MessageDialog.h"
 #include "settings/Options.h"
 #include "views/Show1D.h"
+#include "views/Show2D.h"
+#include "views/Show3D.h"
+#include "views/ShowFt.h"
 #include "views/ShowInfo.h"
 
 #include <QImage>
@@ -19,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -93,6 +98,36 @@ TEST_F(ControlViewsTest, DestructionWritesTheBoundsOfHiddenWindowsToo) {
   EXPECT_EQ(settings.WindowInfo.Left, 71);
   EXPECT_EQ(settings.WindowInfo.Width, 444);
   EXPECT_EQ(settings.WindowInfo.Height, 311);
+}
+
+// A window the user minimised (with no task bar to bring it back from) comes
+// back with its button: restored, raised above the Control Window.
+TEST_F(ControlViewsTest, AButtonBringsBackAMinimisedWindow) {
+  struct TCase {
+    const char *Button;
+    std::function<QWidget *(const TDataControlForm &)> Window;
+  };
+  auto form = OpenControlWindow(Path, 1);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  for (const TCase &c : {TCase{"Show1DButton", &TDataControlForm::Form1D},
+                         TCase{"Show2DButton", &TDataControlForm::Form2D},
+                         TCase{"Show3DButton", &TDataControlForm::Form3D},
+                         TCase{"ShowFtButton", &TDataControlForm::FormFt},
+                         TCase{"ShowInfoButton", &TDataControlForm::FormInfo}}) {
+    SCOPED_TRACE(c.Button);
+    PressButton(*form, c.Button);
+    QWidget *window = c.Window(*form);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    MinimiseAsWindowManager(*window);
+    form->raise();
+    SyncWithX11();
+    PressButton(*form, c.Button);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->windowHandle()->isExposed(); }));
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_TRUE(IsViewable(*window));
+    EXPECT_GT(StackingPosition(*window), StackingPosition(*form));
+  }
 }
 
 TEST_F(ControlViewsTest, ItemsAndScalesReachThe1DWindow) {
