@@ -1,10 +1,11 @@
-# dendrovia_add_test(NAME SOURCES ... LIBS ... [GUI] [SERIAL])
+# dendrovia_add_test(NAME SOURCES ... LIBS ... [GUI] [SERIAL] [SCALES factor ...])
 # A GUI test gets a main that creates a QApplication; ctest runs it under the
 # X server that test.sh provides. Test discovery runs at test time so that the
 # build itself needs no display. A SERIAL test runs alone: no other test's
-# windows share the X server with it.
+# windows share the X server with it. With SCALES the tests run once for each
+# factor, with QT_SCALE_FACTOR set to it, named "<factor>x.<test>".
 function(dendrovia_add_test name)
-  cmake_parse_arguments(T "GUI;SERIAL" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "GUI;SERIAL" "" "SOURCES;LIBS;SCALES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   if(T_GUI)
     target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/GuiTestMain.cpp)
@@ -17,6 +18,15 @@ function(dendrovia_add_test name)
   if(T_SERIAL)
     set(serial TRUE)
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES TIMEOUT 300 RUN_SERIAL ${serial})
+  if(T_SCALES)
+    foreach(scale IN LISTS T_SCALES)
+      gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                           TEST_PREFIX "${scale}x."
+                           PROPERTIES TIMEOUT 300 RUN_SERIAL ${serial}
+                                      ENVIRONMENT "QT_SCALE_FACTOR=${scale}")
+    endforeach()
+  else()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                         PROPERTIES TIMEOUT 300 RUN_SERIAL ${serial})
+  endif()
 endfunction()

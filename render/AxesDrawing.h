@@ -14,7 +14,7 @@ TAxesLayout LayoutAxes(const TAxesRequest &request, const TViewGeometry &geometr
                        const TGlyphFont &font);
 
 // Draws laid-out axes in the current projection: the horizontal axis, its ticks
-// and labels in xColor, then the vertical ones in yColor, lines lineWidth wide,
-// labels with font.
+// and labels in xColor, then the vertical ones in yColor, lines lineWidth device
+// pixels wide, labels with font.
 void DrawAxes(const TAxesLayout &layout, const TRgb &xColor, const TRgb &yColor, float lineWidth,
               const TGlyphFont &font);

@@ -1,5 +1,7 @@
 #include "render/GlyphFont.h"
 
+#include "render/DevicePixels.h"
+
 #include <QImage>
 #include <QPainter>
 #include <qopengl.h>
@@ -10,8 +12,9 @@
 
 namespace {
 
-QFont BitmapFont(const QString &name, int pointSize) {
-  QFont font(name, pointSize);
+QFont BitmapFont(const QString &name, int pointSize, double ratio) {
+  QFont font(name);
+  font.setPointSizeF(pointSize * ratio);
   font.setStyleStrategy(QFont::NoAntialias);
   font.setKerning(false);
   return font;
@@ -78,7 +81,17 @@ TGlyphBitmap RasteriseGlyph(const QFont &font, const QFontMetrics &metrics, unsi
 } // namespace
 
 TGlyphFont::TGlyphFont(const QString &name, int pointSize)
-    : FontUsed(BitmapFont(name, pointSize)), Metrics(FontUsed) {}
+    : Name(name), PointSize(pointSize), FontUsed(BitmapFont(name, pointSize, 1.0)),
+      Metrics(FontUsed) {}
+
+void TGlyphFont::SetPixelRatio(double ratio) {
+  if (ratio <= 0.0 || ratio == Ratio)
+    return;
+  Release();
+  Ratio = ratio;
+  FontUsed = BitmapFont(Name, PointSize, Ratio);
+  Metrics = QFontMetrics(FontUsed);
+}
 
 int TGlyphFont::Advance(unsigned char c) const {
   if (c < 32 || c >= GlyphCount)
@@ -119,6 +132,14 @@ void TGlyphFont::Release() {
 }
 
 int TGlyphFont::TextWidth(std::string_view text) const {
+  return LogicalCeil(DeviceTextWidth(text), Ratio);
+}
+
+int TGlyphFont::TextHeight() const {
+  return LogicalCeil(Metrics.height(), Ratio);
+}
+
+int TGlyphFont::DeviceTextWidth(std::string_view text) const {
   int width = 0;
   for (char c : text)
     width += Advance(static_cast<unsigned char>(c));

@@ -1,5 +1,6 @@
 #include "render/OpenGLDisplayPanel.h"
 
+#include "render/DevicePixels.h"
 #include "settings/MessageDialog.h"
 
 #include <QContextMenuEvent>
@@ -77,6 +78,10 @@ protected:
     case QEvent::KeyRelease:
       ForwardKey(static_cast<QKeyEvent &>(*event));
       return true;
+    case QEvent::ScreenChangeInternal:
+      // Moved to another screen, maybe of another density.
+      Panel.FollowPixelRatio();
+      return QWindow::event(event);
     default:
       return QWindow::event(event);
     }
@@ -136,6 +141,7 @@ TOpenGLDisplayPanel::TOpenGLDisplayPanel(QWidget *parent) : QWidget(parent) {
   // The container owns the window from here on.
   Container = QWidget::createWindowContainer(Window, this);
   Container->setFocusPolicy(Qt::NoFocus);
+  FontRatio = PixelRatio();
 }
 
 TOpenGLDisplayPanel::~TOpenGLDisplayPanel() {
@@ -170,6 +176,8 @@ QSurfaceFormat TOpenGLDisplayPanel::format() const {
 TGlyphFont &TOpenGLDisplayPanel::AddGlyphFont(const QString &name, int pointSize) {
   Fonts.push_back(std::make_unique<TGlyphFont>(name, pointSize));
   TGlyphFont &font = *Fonts.back();
+  // Measured at the ratio the window will draw at, before the lists exist.
+  font.SetPixelRatio(FontRatio);
   if (MakeContextCurrent())
     font.Build();
   return font;
@@ -225,9 +233,31 @@ bool TOpenGLDisplayPanel::EnsureContext() {
   BufferSize = PixelSize();
   Initialized = true;
   KeepFreedHeapTop();
+  FollowPixelRatio();
   for (const std::unique_ptr<TGlyphFont> &font : Fonts)
     font->Build();
   return true;
+}
+
+void TOpenGLDisplayPanel::FollowPixelRatio() {
+  const qreal ratio = PixelRatio();
+  if (ratio == FontRatio)
+    return;
+  // Lists of the old ratio are deleted in their context; without a context
+  // there are none. A context that cannot be made current now is tried again
+  // at the next frame.
+  const bool current = Initialized && Context->makeCurrent(Window);
+  if (Initialized && !current)
+    return;
+  FontRatio = ratio;
+  for (const std::unique_ptr<TGlyphFont> &font : Fonts) {
+    font->SetPixelRatio(ratio);
+    if (current)
+      font->Build();
+  }
+  // The margins follow the labels' widths, and every line width the ratio.
+  emit Resized();
+  emit Exposed();
 }
 
 bool TOpenGLDisplayPanel::MakeContextCurrent() {
@@ -259,9 +289,13 @@ bool TOpenGLDisplayPanel::IsExposed() const {
   return Window->isExposed();
 }
 
+qreal TOpenGLDisplayPanel::PixelRatio() const {
+  return Window->devicePixelRatio();
+}
+
 QSize TOpenGLDisplayPanel::PixelSize() const {
-  const qreal ratio = Window->devicePixelRatio();
-  return {static_cast<int>(width() * ratio), static_cast<int>(height() * ratio)};
+  const qreal ratio = PixelRatio();
+  return {DeviceLength(width(), ratio), DeviceLength(height(), ratio)};
 }
 
 void TOpenGLDisplayPanel::DrawWithRenderer() {
@@ -297,6 +331,9 @@ QImage TOpenGLDisplayPanel::ReadBackBuffer() const {
 bool TOpenGLDisplayPanel::PaintNow(QImage *picture) {
   if (!IsExposed() || !MakeContextCurrent())
     return false;
+  // A ratio that changed without a screen change (the screen's own scale)
+  // is found here; the fonts of this frame already follow it.
+  FollowPixelRatio();
   // The driver takes the window's size for its buffers when the context is
   // created and after each swap: the first frame after a resize that came
   // before the first swap would go into buffers of the old size. That frame

@@ -48,6 +48,12 @@ const char *ContextFailureMessage(TContextFailure failure);
 // The panel owns the glyph fonts of its context: they are built when the
 // context is created and released with it. The context lives as long as the
 // panel; hiding and showing keep it.
+//
+// The window's buffer has device pixels, the panel's size and its events count
+// in logical ones (DevicePixels.h). The fonts are rasterised at the window's
+// device pixel ratio; when the ratio changes (the window moved to a screen of
+// another density) they are built again and the panel reports itself resized,
+// so that its view fits its projection and draws again at the new ratio.
 class TOpenGLDisplayPanel : public QWidget {
   Q_OBJECT
 
@@ -70,6 +76,11 @@ public:
   // Adds a font whose lists are built in this panel's context (at once when the
   // context exists). The reference stays valid as long as the panel.
   TGlyphFont &AddGlyphFont(const QString &name, int pointSize);
+
+  // The device pixels per logical pixel of the native window.
+  qreal PixelRatio() const;
+  // The native window's buffer size in device pixels.
+  QSize PixelSize() const;
 
   // The renderer that draws the frames; null draws nothing.
   void SetRenderer(TPanelRenderer *renderer) { Renderer = renderer; }
@@ -127,7 +138,9 @@ private:
   // Creates the context on first use and builds the fonts; false, with the
   // failure noted, when a step fails.
   bool EnsureContext();
-  QSize PixelSize() const;
+  // Rasterises the fonts again when the window's ratio is not theirs, and
+  // then asks for a new fit and frame (context current when it exists).
+  void FollowPixelRatio();
   void DrawWithRenderer();
   // The back buffer's pixels, top row first (context current).
   QImage ReadBackBuffer() const;
@@ -143,6 +156,8 @@ private:
   // was swapped since.
   QSize BufferSize;
   bool Swapped = false;
+  // The ratio the fonts are rasterised at.
+  qreal FontRatio = 1.0;
   TContextFailure Failure = TContextFailure::None;
   bool FailureReported = false;
   bool ContextFailed = false;

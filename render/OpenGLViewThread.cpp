@@ -1,6 +1,7 @@
 #include "render/OpenGLViewThread.h"
 
 #include "data/NeuronDataFile.h"
+#include "render/DevicePixels.h"
 #include "render/GraphicForm.h"
 #include "render/Rgb.h"
 
@@ -126,6 +127,10 @@ void TOpenGLViewThread::LoadProjection() {
   // A window of no width or height has no projection; gluOrtho2D would refuse it.
   if (Geometry.ViewLeft != Geometry.ViewRight && Geometry.ViewBottom != Geometry.ViewTop)
     gluOrtho2D(Geometry.ViewLeft, Geometry.ViewRight, Geometry.ViewBottom, Geometry.ViewTop);
+}
+
+float TOpenGLViewThread::DeviceWidth(float logical) const {
+  return DeviceLineWidth(logical, DisplayPanel.PixelRatio());
 }
 
 bool TOpenGLViewThread::NeedsDrawing() const {

@@ -101,6 +101,9 @@ protected:
   // Fits the view extents to the panel and the data window (GUI thread).
   void ProjectionSetup();
   void SetLastDrawnTime(double time) { LastDrawnTime = time; }
+  // A line width or point size of the settings (logical pixels) in the panel's
+  // device pixels, for glLineWidth and glPointSize (GUI thread).
+  float DeviceWidth(float logical) const;
   TOpenGLDisplayPanel &Panel() const { return DisplayPanel; }
 
   TGraphicForm &Owner;

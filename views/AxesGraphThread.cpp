@@ -33,7 +33,7 @@ TAxesLayout TAxesGraphThread::LayOutAxes() const {
 }
 
 void TAxesGraphThread::DrawLayers() {
-  DrawAxes(Axes, XAxisColor, YAxisColor, AxisLineWidth, Font);
+  DrawAxes(Axes, XAxisColor, YAxisColor, DeviceWidth(AxisLineWidth), Font);
   if (Data != nullptr)
     DrawGraph();
 }

@@ -26,7 +26,7 @@ void TOpenGLThread1D::DrawGraph() {
   if (Graph.NeedsLayout(*Data))
     Graph.Layout(*Data);
   Graph.Fill(frame->Values, frame->Colors);
-  glLineWidth(GraphicLineWidth);
+  glLineWidth(DeviceWidth(GraphicLineWidth));
   const std::vector<TGraph1DVertex> &vertices = Graph.Vertices();
   if (!vertices.empty()) {
     // Client-side arrays (OpenGL 1.1): the same lines as glBegin/glEnd, without

@@ -20,9 +20,13 @@ constexpr int PaletteFontSize = 8;
 constexpr int PaletteMargin = 80;
 constexpr int Margin = 30;
 constexpr int BottomMargin = 40;
+constexpr float MarkerSize = 5.0f;
 constexpr double ScaleLength = 100.0;
 constexpr const char *ScaleText = "100 um";
 constexpr GLsizei SelectBufferSize = 512;
+// The side of the square around the mouse that a pick looks into, in logical
+// pixels.
+constexpr double PickBoxSize = 2.0;
 
 } // namespace
 
@@ -103,7 +107,7 @@ void TOpenGLThread2D::DrawDendrogram(const float *colors) {
   glEnableClientState(GL_COLOR_ARRAY);
   glVertexPointer(2, GL_FLOAT, sizeof(TDendrogramVertex), vertices.data());
   glColorPointer(3, GL_FLOAT, 0, VertexColors.data());
-  glLineWidth(GraphicLineWidth);
+  glLineWidth(DeviceWidth(GraphicLineWidth));
   DrawIndexedInParts(GL_LINES, Dendrogram.SegmentLineIndices());
   glDisableClientState(GL_COLOR_ARRAY);
   // After the sections, so that a connection's top covers its parent's end,
@@ -113,7 +117,7 @@ void TOpenGLThread2D::DrawDendrogram(const float *colors) {
     // One colour: flat shading gives the same pixels without interpolating it.
     glShadeModel(GL_FLAT);
     glColor3f(0.0f, 0.0f, 0.0f);
-    glLineWidth(ConnectionLineWidth);
+    glLineWidth(DeviceWidth(ConnectionLineWidth));
     glVertexPointer(2, GL_FLOAT, sizeof(TDendrogramVertex), connections.data());
     DrawInParts(connections.size(), GL_LINES, [](std::size_t first, GLsizei count) {
       glDrawArrays(GL_LINES, static_cast<GLint>(first), count);
@@ -127,7 +131,7 @@ void TOpenGLThread2D::DrawDendrogram(const float *colors) {
 void TOpenGLThread2D::DrawScaleBar() {
   const double base = -Geometry.YUnits(ScaleFont.TextHeight());
   glColor3fv(ScaleColor.data());
-  glLineWidth(ScaleLineWidth);
+  glLineWidth(DeviceWidth(ScaleLineWidth));
   glBegin(GL_LINE_STRIP);
   glVertex2d(0.0, base + ScaleTickLengthY);
   glVertex2d(0.0, base);
@@ -141,7 +145,7 @@ void TOpenGLThread2D::DrawMarkers() {
   if (SelectedPoints == nullptr || SelectedPoints->empty() || !Settings.Graphics2D.ShowPoints)
     return;
   glPushMatrix();
-  glPointSize(5.0f);
+  glPointSize(DeviceWidth(MarkerSize));
   glEnable(GL_POINT_SMOOTH);
   glBegin(GL_POINTS);
   for (const std::unique_ptr<TSelectedPointInfo> &point : *SelectedPoints) {
@@ -167,11 +171,13 @@ TSelectionResult TOpenGLThread2D::PickPoint(int x, int y, std::string &title, st
 
   GLint viewport[4];
   glGetIntegerv(GL_VIEWPORT, viewport);
-  // Mouse positions are in device-independent pixels, the viewport in the
-  // device's.
-  const double ratio = Panel().devicePixelRatioF();
+  // Mouse positions are in logical pixels, the viewport in device pixels; the
+  // pick box covers the same two logical pixels at any ratio, as the lines
+  // their width.
+  const double ratio = Panel().PixelRatio();
   const double pickX = x * ratio;
   const double pickY = viewport[3] - y * ratio;
+  const double pickSize = PickBoxSize * ratio;
   std::array<GLuint, SelectBufferSize> buffer{};
   bool succeeded = false;
   for (int pass = 1; pass <= 3; ++pass) {
@@ -182,7 +188,7 @@ TSelectionResult TOpenGLThread2D::PickPoint(int x, int y, std::string &title, st
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glLoadIdentity();
-    gluPickMatrix(pickX, pickY, 2.0, 2.0, viewport);
+    gluPickMatrix(pickX, pickY, pickSize, pickSize, viewport);
     gluOrtho2D(Geometry.ViewLeft, Geometry.ViewRight, Geometry.ViewBottom, Geometry.ViewTop);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
@@ -216,7 +222,7 @@ TSelectionResult TOpenGLThread2D::PickPoint(int x, int y, std::string &title, st
 
 void TOpenGLThread2D::DrawConnection(const TDendrogramSection &section) {
   const TDendrogramVertex *line = &Dendrogram.ConnectionVertices()[2 * section.Connection];
-  glLineWidth(ConnectionLineWidth);
+  glLineWidth(DeviceWidth(ConnectionLineWidth));
   glBegin(GL_LINE_STRIP);
   glVertex2f(line[0].X, line[0].Y);
   glVertex2f(line[1].X, line[1].Y);
@@ -224,7 +230,7 @@ void TOpenGLThread2D::DrawConnection(const TDendrogramSection &section) {
 }
 
 void TOpenGLThread2D::DrawStrip(const TDendrogramSection &section) {
-  glLineWidth(GraphicLineWidth);
+  glLineWidth(DeviceWidth(GraphicLineWidth));
   glDrawArrays(GL_LINE_STRIP, section.FirstVertex, section.SegmentCount + 1);
 }
 
@@ -235,12 +241,12 @@ void TOpenGLThread2D::DrawPickPass(int pass, std::int32_t item, std::int32_t sec
   // A whole item under one name: all its segments as lines, then its
   // connection lines; the same area as the strips, in two calls.
   const auto drawItem = [&](const TDendrogramItem &placed) {
-    glLineWidth(GraphicLineWidth);
+    glLineWidth(DeviceWidth(GraphicLineWidth));
     glVertexPointer(2, GL_FLOAT, sizeof(TDendrogramVertex), Dendrogram.Vertices().data());
     glDrawElements(GL_LINES, placed.LineCount, GL_UNSIGNED_INT,
                    Dendrogram.SegmentLineIndices().data() + placed.FirstLine);
     if (placed.ConnectionCount > 0) {
-      glLineWidth(ConnectionLineWidth);
+      glLineWidth(DeviceWidth(ConnectionLineWidth));
       glVertexPointer(2, GL_FLOAT, sizeof(TDendrogramVertex),
                       Dendrogram.ConnectionVertices().data());
       glDrawArrays(GL_LINES, placed.FirstConnection, placed.ConnectionCount);
@@ -270,7 +276,7 @@ void TOpenGLThread2D::DrawPickPass(int pass, std::int32_t item, std::int32_t sec
         glLoadName(static_cast<GLuint>(laid.IndexInItem) + 1);
         DrawStrip(laid);
       } else if (laid.IndexInItem == section) {
-        glLineWidth(GraphicLineWidth);
+        glLineWidth(DeviceWidth(GraphicLineWidth));
         for (std::int32_t k = 0; k < laid.SegmentCount; ++k) {
           glLoadName(static_cast<GLuint>(k) + 1);
           glDrawArrays(GL_LINES, laid.FirstVertex + k, 2);

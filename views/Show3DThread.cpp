@@ -174,7 +174,7 @@ void TOpenGLThread3D::DrawAxes() const {
                Geometry.ViewTop - Geometry.YUnits(AxisTop), 0.0);
   // The axes turn with the model but follow neither its zoom nor its translation.
   glMultMatrixd(ModelTransform.RotationMatrix().data());
-  glLineWidth(AxisLineWidth);
+  glLineWidth(DeviceWidth(AxisLineWidth));
   const double length = AxisLength();
   glBegin(GL_LINES);
   for (int axis = 0; axis < 3; ++axis) {
@@ -210,7 +210,7 @@ void TOpenGLThread3D::DrawWire(const float *colors) {
   Morphology.Color(colors);
   glPushMatrix();
   glMultMatrixd(ModelTransform.Matrix().data());
-  glLineWidth(GraphicLineWidth);
+  glLineWidth(DeviceWidth(GraphicLineWidth));
   // Client-side arrays (OpenGL 1.1): every segment's strip as its line pieces,
   // all in one call.
   glEnableClientState(GL_VERTEX_ARRAY);
@@ -229,7 +229,7 @@ void TOpenGLThread3D::DrawDiameter(const float *colors) {
   Morphology.BuildBands(ModelTransform.Matrix(), Geometry.XUnits(1.0));
   Morphology.ColorBands(colors);
   glEnable(GL_POLYGON_SMOOTH);
-  glLineWidth(1.0f);
+  glLineWidth(DeviceWidth(1.0f));
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_COLOR_ARRAY);
   glVertexPointer(2, GL_FLOAT, 0, Morphology.BandCorners().data());

@@ -56,13 +56,13 @@ void TOpenGLThreadFt::DrawGraph() {
     std::lock_guard lock(Owner.WindowLock());
     if (Points != nullptr) {
       const bool sampled = Sampler.Update(*Points, *Data, frame->Time, frame->Values);
-      glLineWidth(GraphicLineWidth);
+      glLineWidth(DeviceWidth(GraphicLineWidth));
       // A curve has one colour: flat shading gives the same pixels without
       // interpolating it.
       glShadeModel(GL_FLAT);
       glEnableClientState(GL_VERTEX_ARRAY);
-      const double pixelsPerUnit = Geometry.PanelWidth() * Panel().devicePixelRatioF() /
-                                   (Geometry.ViewRight - Geometry.ViewLeft);
+      const double pixelsPerUnit =
+          Geometry.PanelWidth() * Panel().PixelRatio() / (Geometry.ViewRight - Geometry.ViewLeft);
       // More than four samples per pixel column draw no other pixels than four.
       const double thinFrom = 4.0 * (std::fabs(Window.XMax - Window.XMin) * pixelsPerUnit + 1.0);
       const TThinning columns{Geometry.ViewLeft, pixelsPerUnit, Window.XMin, Window.XMax};
