@@ -18,6 +18,7 @@
 
 #include <malloc.h>
 
+#include <algorithm>
 #include <mutex>
 #include <thread>
 
@@ -141,7 +142,7 @@ TOpenGLDisplayPanel::TOpenGLDisplayPanel(QWidget *parent) : QWidget(parent) {
   // The container owns the window from here on.
   Container = QWidget::createWindowContainer(Window, this);
   Container->setFocusPolicy(Qt::NoFocus);
-  FontRatio = PixelRatio();
+  DrawnRatio = PixelRatio();
 }
 
 TOpenGLDisplayPanel::~TOpenGLDisplayPanel() {
@@ -177,7 +178,7 @@ TGlyphFont &TOpenGLDisplayPanel::AddGlyphFont(const QString &name, int pointSize
   Fonts.push_back(std::make_unique<TGlyphFont>(name, pointSize));
   TGlyphFont &font = *Fonts.back();
   // Measured at the ratio the window will draw at, before the lists exist.
-  font.SetPixelRatio(FontRatio);
+  font.SetPixelRatio(PixelRatio());
   if (MakeContextCurrent())
     font.Build();
   return font;
@@ -241,7 +242,10 @@ bool TOpenGLDisplayPanel::EnsureContext() {
 
 void TOpenGLDisplayPanel::FollowPixelRatio() {
   const qreal ratio = PixelRatio();
-  if (ratio == FontRatio)
+  const bool fontsStale = std::any_of(Fonts.begin(), Fonts.end(), [ratio](const auto &font) {
+    return font->PixelRatio() != ratio;
+  });
+  if (ratio == DrawnRatio && !fontsStale)
     return;
   // Lists of the old ratio are deleted in their context; without a context
   // there are none. A context that cannot be made current now is tried again
@@ -249,7 +253,7 @@ void TOpenGLDisplayPanel::FollowPixelRatio() {
   const bool current = Initialized && Context->makeCurrent(Window);
   if (Initialized && !current)
     return;
-  FontRatio = ratio;
+  DrawnRatio = ratio;
   for (const std::unique_ptr<TGlyphFont> &font : Fonts) {
     font->SetPixelRatio(ratio);
     if (current)

@@ -139,7 +139,8 @@ private:
   // failure noted, when a step fails.
   bool EnsureContext();
   // Rasterises the fonts again when the window's ratio is not theirs, and
-  // then asks for a new fit and frame (context current when it exists).
+  // asks for a new fit and frame when the ratio changed (leaves the context
+  // current when it exists).
   void FollowPixelRatio();
   void DrawWithRenderer();
   // The back buffer's pixels, top row first (context current).
@@ -156,8 +157,8 @@ private:
   // was swapped since.
   QSize BufferSize;
   bool Swapped = false;
-  // The ratio the fonts are rasterised at.
-  qreal FontRatio = 1.0;
+  // The ratio the panel last followed (fonts and fit).
+  qreal DrawnRatio = 1.0;
   TContextFailure Failure = TContextFailure::None;
   bool FailureReported = false;
   bool ContextFailed = false;

@@ -7,7 +7,9 @@
 #include "ViewWindowTest.h"
 
 #include "render/DevicePixels.h"
+#include "render/GlyphFont.h"
 #include "render/OpenGLDisplayPanel.h"
+#include "render/PanelWindow.h"
 #include "settings/MessageDialog.h"
 #include "settings/Options.h"
 #include "views/Show1D.h"
@@ -53,9 +55,11 @@ bool IsBlack(QRgb pixel) {
   return Rgb(pixel) == TRgbBytes{0, 0, 0};
 }
 
-// The ink box of a text drawn at 1x by the toolkit with the views' label font.
-QRect OneToOneInk(const QString &text, int pointSize) {
-  QFont font("Arial", pointSize);
+// The ink box of a text drawn by the toolkit at 1x with the views' label font
+// at a point size.
+QRect ToolkitInk(const QString &text, double pointSize) {
+  QFont font("Arial");
+  font.setPointSizeF(pointSize);
   font.setStyleStrategy(QFont::NoAntialias);
   font.setKerning(false);
   QImage image(400, 200, QImage::Format_RGB32);
@@ -173,9 +177,9 @@ TEST_F(PixelRatio, LabelsAreRasterisedAtTheDeviceSizeAndLinesAreWidthTimesRatio)
                              QRect(QPoint(barEnd.x() + DeviceLength(3, Ratio), barEnd.y() + 2),
                                    QPoint(Picture.width() - 1, Picture.height() - 1)),
                              IsBlack);
-  const QRect oneToOne = OneToOneInk("100 um", 12);
   ASSERT_FALSE(label.isEmpty());
-  EXPECT_NEAR(label.height(), oneToOne.height() * Ratio, 1.0);
+  EXPECT_NEAR(label.height(), ToolkitInk("100 um", 12 * Ratio).height(), 1.0);
+  EXPECT_NEAR(label.height(), ToolkitInk("100 um", 12).height() * Ratio, 1.0);
 
   // The rows of a column from one data height down to another.
   struct TCase {
@@ -267,7 +271,37 @@ TEST_F(PixelRatio, TheAxesOfAGraphScaleTheirLinesAndLabels) {
   const int labelRows = LongestRun({0, 0}, {0, 1}, Picture.height(), [&](QPoint row) {
     return !InkBox(Picture, QRect(0, row.y(), labelsRight, 1), IsBlack).isEmpty();
   });
-  EXPECT_NEAR(labelRows, OneToOneInk("0", 10).height() * Ratio, 1.0);
+  EXPECT_NEAR(labelRows, ToolkitInk("0", 10 * Ratio).height(), 1.0);
+}
+
+TEST_F(PixelRatio, GlyphsOfAnotherRatioAreRasterisedAgainWhenTheWindowChangesScreen) {
+  TPanelWindow window;
+  TGlyphFont &font = window.Panel->AddGlyphFont("Arial", 10);
+  ASSERT_TRUE(window.Show());
+  ASSERT_TRUE(font.IsBuilt());
+  EXPECT_EQ(font.PixelRatio(), Ratio);
+  window.Renderer.Draw = [&] { font.Draw(10, 20, "H"); };
+  const auto inkHeight = [&] {
+    const QImage picture = window.Panel->grabFramebuffer();
+    return InkBox(picture, picture.rect(), IsBlack).height();
+  };
+  const int height = inkHeight();
+  EXPECT_NEAR(height, ToolkitInk("H", 10 * Ratio).height(), 1.0);
+
+  // The glyphs a window brings from a screen of twice the density.
+  ASSERT_TRUE(window.Panel->MakeContextCurrent());
+  font.SetPixelRatio(2 * Ratio);
+  font.Build();
+  EXPECT_NEAR(inkHeight(), ToolkitInk("H", 20 * Ratio).height(), 1.0);
+
+  int refits = 0;
+  QObject::connect(window.Panel, &TOpenGLDisplayPanel::Resized, [&] { ++refits; });
+  QEvent screenChange(QEvent::ScreenChangeInternal);
+  QCoreApplication::sendEvent(window.Panel->NativeWindow(), &screenChange);
+  EXPECT_EQ(font.PixelRatio(), Ratio);
+  EXPECT_TRUE(font.IsBuilt());
+  EXPECT_EQ(refits, 1) << "the margins follow the labels' new widths";
+  EXPECT_EQ(inkHeight(), height);
 }
 
 } // namespace
