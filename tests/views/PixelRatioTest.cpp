@@ -180,6 +180,7 @@ TEST_F(PixelRatio, LabelsAreRasterisedAtTheDeviceSizeAndLinesAreWidthTimesRatio)
   ASSERT_FALSE(label.isEmpty());
   EXPECT_NEAR(label.height(), ToolkitInk("100 um", 12 * Ratio).height(), 1.0);
   EXPECT_NEAR(label.height(), ToolkitInk("100 um", 12).height() * Ratio, 1.0);
+  EXPECT_NEAR(label.width(), ToolkitInk("100 um", 12 * Ratio).width(), 1.0);
 
   // The rows of a column from one data height down to another.
   struct TCase {
