@@ -198,6 +198,21 @@ TEST_F(PixelRatio, LabelsAreRasterisedAtTheDeviceSizeAndLinesAreWidthTimesRatio)
   }
 }
 
+TEST_F(PixelRatio, ThePaletteBarStaysAtItsLogicalPlaceAndWidth) {
+  TOptions::Instance().Graphics2D.ShowPalette = true;
+  Open2D();
+  // Boxes 15 logical pixels wide up from the logical point (100, 100).
+  const int left = DeviceLength(100, Ratio), right = DeviceLength(115, Ratio);
+  const int row = DeviceLength(95, Ratio);
+  const auto inked = [&](int x) { return Rgb(Picture.pixel(x, row)) != White; };
+  EXPECT_FALSE(inked(left - 1));
+  EXPECT_TRUE(inked(left + 1));
+  EXPECT_TRUE(inked(right - 2));
+  EXPECT_FALSE(inked(right + 1));
+  EXPECT_NE(Rgb(Picture.pixel(left + 1, DeviceLength(99, Ratio))), White);
+  EXPECT_EQ(Rgb(Picture.pixel(left + 1, DeviceLength(101, Ratio))), White);
+}
+
 TEST_F(PixelRatio, ClicksFromTheServerPickAtTheSameLogicalPoints) {
   Open2D();
   std::vector<std::string> messages;
