@@ -4,6 +4,7 @@
 #include "app/DirectoryOutline.h"
 #include "app/FileBrowser.h"
 #include "control/DataControl.h"
+#include "settings/MessageDialog.h"
 #include "settings/Options.h"
 #include "settings/SettingsText.h"
 
@@ -14,6 +15,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -21,13 +23,17 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMimeData>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStorageInfo>
 #include <QTableWidget>
+#include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 
 namespace {
@@ -82,12 +88,32 @@ Qt::WindowState WindowStateOf(uint8_t state) {
   }
 }
 
+// Why a data file cannot be opened for reading; empty when it can.
+QString UnreadableReason(const QString &path) {
+  if (QFileInfo(path).isDir())
+    return QStringLiteral("It is a folder");
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly))
+    return file.errorString();
+  return {};
+}
+
+QStringList LocalFiles(const QMimeData *data) {
+  QStringList files;
+  if (data != nullptr)
+    for (const QUrl &url : data->urls())
+      if (url.isLocalFile())
+        files << url.toLocalFile();
+  return files;
+}
+
 } // namespace
 
 TMainForm::TMainForm(const QString &iniPath, QWidget *parent)
     : QMainWindow(parent), IniFilePath_(iniPath) {
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QStringLiteral("Dendrovia"));
+  setAcceptDrops(true);
   CreateControls();
   FormCreate();
 }
@@ -487,6 +513,72 @@ void TMainForm::OpenDataFile(const QString &path) {
   window->setWindowTitle(QStringLiteral("Data Control - ") + QFileInfo(path).fileName());
   ControlWindows.push_back(std::move(window));
   ControlWindows.back()->show();
+}
+
+void TMainForm::OpenFiles(const QStringList &paths, bool alsoToStandardError) {
+  QStringList unopened;
+  bool listed = false;
+  for (const QString &path : paths) {
+    const QString reason = UnreadableReason(path);
+    if (!reason.isEmpty()) {
+      unopened << path + QStringLiteral(": ") + reason;
+      continue;
+    }
+    if (!listed)
+      ListDirectoryOf(path);
+    listed = true;
+    OpenDataFile(path);
+  }
+  if (unopened.isEmpty())
+    return;
+  if (alsoToStandardError)
+    for (const QString &line : unopened)
+      std::fprintf(stderr, "dendrovia: %s\n", qPrintable(line));
+  ShowMessageBox(this, QStringLiteral("Opening files"),
+                 QStringLiteral("Cannot open\n") + unopened.join(u'\n'), QMessageBox::Critical,
+                 QMessageBox::Ok);
+}
+
+void TMainForm::ListDirectoryOf(const QString &path) {
+  const QFileInfo file(path);
+  const QString directory = file.absolutePath();
+  TOptions &options = TOptions::Instance();
+  options.Data.Directory = directory.toStdString();
+  SelectDriveOf(directory);
+  DirectoryListPanel->SetDirectory(directory);
+  DirectoryOutlinePanel->SetDirectory(directory);
+  RefreshFileList();
+  // The file's row is the selected one, as if it had been chosen there.
+  int column = 0;
+  while (column < options.ColumnCount() && options.ColumnDataType(column) != 1)
+    ++column;
+  for (int row = 0; row < FileStringGrid->rowCount(); ++row) {
+    const QTableWidgetItem *cell = FileStringGrid->item(row, column);
+    if (cell != nullptr && cell->text() == file.fileName()) {
+      FileStringGrid->selectRow(row);
+      break;
+    }
+  }
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent *event) {
+  if (!LocalFiles(event->mimeData()).isEmpty())
+    event->acceptProposedAction();
+}
+
+void TMainForm::dragMoveEvent(QDragMoveEvent *event) {
+  if (!LocalFiles(event->mimeData()).isEmpty())
+    event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent *event) {
+  const QStringList files = LocalFiles(event->mimeData());
+  if (files.isEmpty())
+    return;
+  event->acceptProposedAction();
+  // After the drop has ended: the file manager waits for its answer, and opening
+  // may show a message box.
+  QTimer::singleShot(0, this, [this, files] { OpenFiles(files); });
 }
 
 int TMainForm::NextControlWindowNumber() {

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <vector>
@@ -39,6 +40,11 @@ public:
   QString SelectedFilePath() const;
   // Opens a Control Window on path, numbered by NextControlWindowNumber.
   void OpenDataFile(const QString &path);
+  // Opens each file in its own Control Window, as Enter in the file list does,
+  // and lists the folder of the first one that can be read. Files that are
+  // missing or unreadable are not opened: one message box names them with the
+  // reason, also written to standard error when asked (the command line).
+  void OpenFiles(const QStringList &paths, bool alsoToStandardError = false);
   // Destroys the hidden Control Windows, then returns the lowest number n >= 1
   // that no remaining one carries.
   int NextControlWindowNumber();
@@ -52,6 +58,10 @@ protected:
   bool eventFilter(QObject *watched, QEvent *event) override;
   void resizeEvent(QResizeEvent *event) override;
   void closeEvent(QCloseEvent *event) override;
+  // Local files dropped from a file manager open as OpenFiles does.
+  void dragEnterEvent(QDragEnterEvent *event) override;
+  void dragMoveEvent(QDragMoveEvent *event) override;
+  void dropEvent(QDropEvent *event) override;
 
 private:
   void CreateControls();
@@ -77,6 +87,7 @@ private:
   void SelectDriveOf(const QString &directory);
   QString SelectedDrive() const;
   void ClearFileList();
+  void ListDirectoryOf(const QString &path);
   void MoveGridColumn(int from, int to);
 
   // Fields

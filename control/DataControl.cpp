@@ -16,6 +16,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QDir>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFocusEvent>
@@ -150,6 +151,17 @@ template <class TForm> void CloseWindow(std::unique_ptr<TForm> &window, TWindowS
     return;
   StoreBounds(*window, bounds);
   window.reset();
+}
+
+// Where the palette dialog starts when no palette was chosen yet: the palettes
+// that come with the program, installed under share/ or made beside it by the
+// build; else the program's folder.
+QString BundledPaletteDirectory() {
+  const QDir program(QCoreApplication::applicationDirPath());
+  for (const char *folder : {"../share/dendrovia/palettes", "samples/palettes"})
+    if (program.exists(QLatin1String(folder)))
+      return QDir::cleanPath(program.filePath(QLatin1String(folder)));
+  return program.path();
 }
 
 } // namespace
@@ -661,7 +673,7 @@ void TDataControlForm::LoadPaletteBitBtnClick() {
   const QString palette = QString::fromStdString(Settings.Palette.File);
   QString directory = palette.left(palette.lastIndexOf(QLatin1Char('/')) + 1);
   if (directory.isEmpty())
-    directory = QCoreApplication::applicationDirPath();
+    directory = BundledPaletteDirectory();
   QFileDialog dialog(this, QString(), directory,
                      QStringLiteral("Neuron palette (*.%1);;All files (*)")
                          .arg(QString::fromStdString(extension)));

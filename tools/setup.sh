@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool imagemagick libxcb1-dev
   ffmpeg
+  desktop-file-utils libxml2-utils shared-mime-info dpkg-dev file
   fonts-liberation
   neuron python3-neuron python3-numpy python3-h5py
 )

@@ -1,3 +1,4 @@
+#include "SampleDataFile.h"
 #include "X11TestSupport.h"
 
 #include "app/Application.h"
@@ -5,6 +6,7 @@
 #include "app/DirectoryOutline.h"
 #include "app/FileBrowser.h"
 #include "app/MainForm.h"
+#include "control/DataControl.h"
 #include "help/AboutProgram.h"
 #include "help/ShowHelp.h"
 #include "settings/IniFile.h"
@@ -26,6 +28,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -484,4 +487,129 @@ TEST_F(MainFormTest, F1ShowsHelpAndCtrlF1AboutFromAnyControl) {
   QWidget elsewhere;
   elsewhere.show();
   EXPECT_EQ(modalAfter(&elsewhere, Qt::NoModifier), nullptr);
+}
+
+namespace {
+
+struct TOpenedFiles {
+  QStringList Captions;
+  QString Directory, SelectedName;
+};
+
+TOpenedFiles Opened(TMainForm &form) {
+  TOpenedFiles opened;
+  auto *grid = form.findChild<QTableWidget *>("FileStringGrid");
+  for (TDataControlForm *window : form.OpenControlWindows()) {
+    EXPECT_EQ(window->objectName(), QString("DataControlForm%1").arg(opened.Captions.size() + 1));
+    EXPECT_EQ(window->pos(), QPoint(TOptions::Instance().ControlPanel.Left,
+                                    TOptions::Instance().ControlPanel.Top));
+    EXPECT_TRUE(window->isVisible());
+    opened.Captions << window->windowTitle();
+  }
+  opened.Directory = QString::fromStdString(TOptions::Instance().Data.Directory);
+  if (const QTableWidgetItem *cell = grid->item(grid->currentRow(), 1))
+    opened.SelectedName = cell->text();
+  return opened;
+}
+
+} // namespace
+
+TEST_F(MainFormTest, FilesGivenAtOnceOpenInTheirOwnWindowsAndUnreadableOnesAreNamed) {
+  const QString other = Dir.path() + "/other";
+  ASSERT_TRUE(QDir().mkpath(other));
+  for (const QString &path : {DataDir + "/a.dat", DataDir + "/b.dat", other + "/c.dat"})
+    ASSERT_TRUE(WriteSampleDataFile(path.toStdString(), FrameTimes(0.0, 1.0, 2.0)));
+  const QString missing = Dir.path() + "/gone/missing.dat";
+  const struct {
+    const char *Name;
+    QStringList Paths;
+    QStringList Captions;
+    QString Directory;
+    const char *SelectedName; // nullptr: the row selected before
+    QString Box;              // empty: no box
+  } cases[] = {
+      {"two files and a missing one",
+       {DataDir + "/b.dat", missing, DataDir + "/a.dat"},
+       {"Data Control - b.dat", "Data Control - a.dat"},
+       DataDir,
+       "b.dat",
+       "Cannot open\n" + missing + ": No such file or directory"},
+      {"the first one missing: the next one's folder is listed",
+       {missing, other + "/c.dat"},
+       {"Data Control - c.dat"},
+       other,
+       "c.dat",
+       "Cannot open\n" + missing + ": No such file or directory"},
+      {"a folder is no data file",
+       {other},
+       {},
+       DataDir,
+       nullptr,
+       "Cannot open\n" + other + ": It is a folder"},
+      {"the same file twice",
+       {other + "/c.dat", other + "/c.dat"},
+       {"Data Control - c.dat", "Data Control - c.dat"},
+       other,
+       "c.dat",
+       ""},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Name);
+    WriteIni();
+    Boxes.clear();
+    auto form = Start();
+    testing::internal::CaptureStderr();
+    form->OpenFiles(c.Paths, true);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    const TOpenedFiles opened = Opened(*form);
+    EXPECT_EQ(opened.Captions, c.Captions);
+    EXPECT_EQ(opened.Directory, c.Directory);
+    if (c.SelectedName != nullptr) {
+      EXPECT_EQ(opened.SelectedName, c.SelectedName);
+    }
+    if (c.Box.isEmpty()) {
+      EXPECT_TRUE(Boxes.empty());
+      EXPECT_EQ(errors, "");
+      continue;
+    }
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Parent, form.get());
+    EXPECT_EQ(Boxes[0].Caption, "Opening files");
+    EXPECT_EQ(Boxes[0].Text, c.Box);
+    EXPECT_EQ(Boxes[0].Icon, QMessageBox::Critical);
+    EXPECT_EQ(errors, "dendrovia: " + c.Box.section('\n', 1).toStdString() + "\n");
+  }
+}
+
+TEST_F(MainFormTest, LocalFilesDroppedFromAFileManagerOpen) {
+  for (const char *name : {"/a.dat", "/b.dat"})
+    ASSERT_TRUE(WriteSampleDataFile((DataDir + name).toStdString(), FrameTimes(0.0, 1.0, 2.0)));
+  const QString url = QUrl::fromLocalFile(DataDir).toString();
+  const struct {
+    const char *Name;
+    QByteArray UriList;
+    bool Accepted;
+    QStringList Captions;
+    int Boxes;
+  } cases[] = {
+      {"local files, one missing",
+       (url + "/b.dat\r\n" + url + "/a.dat\r\n" + url + "/missing.dat\r\n").toUtf8(),
+       true,
+       {"Data Control - b.dat", "Data Control - a.dat"},
+       1},
+      {"web addresses only", "http://example.org/a.dat\r\n", false, {}, 0},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Name);
+    WriteIni();
+    Boxes.clear();
+    auto form = Start();
+    auto *grid = Control<QTableWidget>(form.get(), "FileStringGrid");
+    EXPECT_EQ(DropUriListAsFileManager(*form, grid->mapToGlobal(grid->rect().center()), c.UriList),
+              c.Accepted);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Opened(*form).Captions == c.Captions; }, 3000));
+    QTest::qWait(50);
+    EXPECT_EQ(Opened(*form).Captions, c.Captions);
+    EXPECT_EQ(static_cast<int>(Boxes.size()), c.Boxes);
+  }
 }
