@@ -376,6 +376,13 @@ TEST_F(ControlWindowTest, LoadPaletteRecoloursTheCurrentFrame) {
   answer.start(10);
   QTest::mouseClick(Child<QPushButton>("LoadPaletteBitBtn"), Qt::LeftButton);
   EXPECT_EQ(shownDirectory, QDir(QCoreApplication::applicationDirPath()).absolutePath());
+  // Or in the palettes that come with the program, when they are beside it.
+  const QString bundled = QCoreApplication::applicationDirPath() + "/samples/palettes";
+  ASSERT_TRUE(QDir().mkpath(bundled));
+  answer.start(10);
+  QTest::mouseClick(Child<QPushButton>("LoadPaletteBitBtn"), Qt::LeftButton);
+  QDir(QCoreApplication::applicationDirPath() + "/samples").removeRecursively();
+  EXPECT_EQ(shownDirectory, bundled);
   EXPECT_EQ(TOptions::Instance().Palette.File, "bare.ncm");
   EXPECT_EQ(Form->Palette().GetColorCount(), 1);
   TNeuronDataFile &data = Form->Data();
