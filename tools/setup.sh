@@ -15,6 +15,7 @@ packages=(
   desktop-file-utils libxml2-utils shared-mime-info dpkg-dev file
   fonts-liberation
   neuron python3-neuron python3-numpy python3-h5py
+  neuron-dev openmpi-bin
 )
 
 missing=()

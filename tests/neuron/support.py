@@ -3,6 +3,7 @@ back through the C++ reader (dendrovia-dump prints what it loaded as JSON)."""
 
 import json
 import os
+import shutil
 import subprocess
 import sys
 
@@ -10,6 +11,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 TOOLS = os.path.join(HERE, "..", "..", "tools", "neuron")
 EXPORTER = os.path.join(TOOLS, "dendrovia_export.py")
 PYRAMID = os.path.join(TOOLS, "make_pyramid_sample.py")
+RING = os.path.join(TOOLS, "ring_network.py")
 DUMP = os.environ.get("DENDROVIA_DUMP", "dendrovia-dump")
 
 os.environ.setdefault("NEURON_MODULE_OPTIONS", "-nogui")
@@ -25,7 +27,26 @@ def read_back(path, frames=True):
     return json.loads(result.stdout)
 
 
-def run_python(*arguments, cwd=None):
+def run_python(*arguments, cwd=None, env=None):
     return subprocess.run(
-        [sys.executable, *arguments], capture_output=True, text=True, timeout=300, cwd=cwd
+        [sys.executable, *arguments], capture_output=True, text=True, timeout=300, cwd=cwd,
+        env=env,
+    )
+
+
+MPIEXEC = shutil.which("mpiexec")
+# Open MPI refuses to run as root (as CI does) without these, and more
+# processes than cores without the last.
+MPI_ENVIRONMENT = {
+    "OMPI_ALLOW_RUN_AS_ROOT": "1",
+    "OMPI_ALLOW_RUN_AS_ROOT_CONFIRM": "1",
+    "OMPI_MCA_rmaps_base_oversubscribe": "1",
+}
+
+
+def run_mpi(processes, *arguments, cwd=None):
+    """`python3 arguments` in `processes` processes started by mpiexec."""
+    return subprocess.run(
+        [MPIEXEC, "-n", str(processes), sys.executable, *arguments], capture_output=True,
+        text=True, timeout=300, cwd=cwd, env=dict(os.environ, **MPI_ENVIRONMENT),
     )

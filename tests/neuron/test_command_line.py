@@ -85,6 +85,26 @@ class CommandLineTest(unittest.TestCase):
         self.assertNotEqual(0, result.returncode)
         self.assertFalse(os.path.exists(out))
 
+    def test_one_file_per_cell_named_after_its_root(self):
+        model = self.write("cells.hoc", HOC_MODEL + "create other[2], lone\n"
+                           "connect other[1](0), other[0](1)\n")
+        cells = os.path.join(self.folder.name, "cells")
+        for arguments in ([], ["-o", "x.dat", "--per-cell", cells]):
+            with self.subTest(arguments=arguments):
+                result = run_python(EXPORTER, model, *arguments, cwd=self.folder.name)
+                self.assertNotEqual(0, result.returncode)
+                self.assertIn("either -o or --per-cell", result.stderr)
+        result = run_python(EXPORTER, model, "--per-cell", cells, "--interval", "0.5")
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertIn("3 files", result.stdout)
+        expected = {"soma.dat": ["soma", "dend"], "other[0].dat": ["other[0]", "other[1]"],
+                    "lone.dat": ["lone"]}
+        self.assertEqual(sorted(expected), sorted(os.listdir(cells)))
+        for name, sections in expected.items():
+            data = read_back(os.path.join(cells, name))
+            self.assertEqual(sections, [s["Name"] for s in data["Sections"]])
+            self.assertEqual(15, data["FrameCount"])
+
 
 class PyramidSampleTest(unittest.TestCase):
     def test_spikes_start_at_the_soma_and_fade_in_distal_dendrites(self):

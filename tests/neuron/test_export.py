@@ -214,17 +214,27 @@ class ExportTest(unittest.TestCase):
 
     def test_subset_of_sections_and_other_variables(self):
         self.model = m = Branched()
-        dendrovia_export.export(
-            self.path, "m_hh", 0.5, 2, sections=[m.hanging, m.trunk, m.leaf, m.soma]
-        )
+        with self.assertWarns(UserWarning) as warned:
+            dendrovia_export.export(
+                self.path, "m_hh", 0.5, 2, sections=[m.hanging, m.trunk, m.leaf, m.soma]
+            )
         data = read_back(self.path)
         self.assertEqual(["soma", "trunk", "hanging", "leaf"],
                          [s["Name"] for s in data["Sections"]])
         self.assertEqual([-1, 0, 1, 1], [s["Parent"] for s in data["Sections"]])
-        self.assertEqual("1", data["header"]["VariableUnit"])
-        # Only the soma has hh; the others read 0.
-        self.assertGreater(data["Frames"][-1][1], 0)
-        self.assertEqual([0.0] * 9, data["Frames"][-1][2:])
+        header = data["header"]
+        self.assertEqual("1", header["VariableUnit"])
+        # Only the soma has hh: the range is the soma's alone (0 would stretch
+        # it), and the others read its minimum.
+        soma = [frame[1] for frame in data["Frames"]]
+        self.assertGreater(min(soma), 0)
+        self.assertEqual((dendrovia_export.after_word(min(soma)), max(soma)),
+                         (header["VariableMin"], header["VariableMax"]))
+        for frame in data["Frames"]:
+            self.assertEqual([header["VariableMin"]] * 9, frame[2:])
+        self.assertIn("3 section(s) lack m_hh", str(warned.warning))
+        for name in ("trunk", "hanging", "leaf"):
+            self.assertIn(name, str(warned.warning))
 
         dendrovia_export.export(self.path, "ina", 0.5, 1)
         self.assertEqual("mA/cm2", read_back(self.path, frames=False)["header"]["VariableUnit"])

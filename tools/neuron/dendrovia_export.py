@@ -18,6 +18,16 @@ default biophysics and a current step (see dendrovia_morphology.py):
 
 --scale and --unit multiply every value, for variables far from the
 millivolt scale (a cai of 0.0001 mM is written as 0.1 uM with --scale 1000).
+--mechanisms DIR compiles the model's .mod files (once, into a cache outside
+DIR) and loads them first.
+
+Networks written for NEURON's ParallelContext run under MPI as they are:
+
+    mpiexec -n 4 python3 dendrovia_export.py network.py -o network.dat
+
+initialises MPI (h.nrnmpi_init()) before loading the model, runs it with
+ParallelContext.psolve, and writes one file with every cell, the same for
+any number of processes; --per-cell DIR writes one file per cell instead.
 
 When the model uses the standard run system (stdrun.hoc), the run starts like
 its run(): h.stdinit(), so the model's own init() and v_init apply. Every
@@ -31,12 +41,13 @@ import argparse
 import math
 import operator
 import os
-import platform
 import runpy
 import struct
 import sys
 import warnings
 from collections import namedtuple
+
+import numpy
 
 SIGNATURE = "MTSD"
 # A time unit factor below 1 labels times in milliseconds, NEURON's unit.
@@ -52,8 +63,11 @@ MAX_DESCRIPTION = 254
 # -1; points are (x, y, z, diameter) tuples from the end nearest the root.
 SectionRecord = namedtuple("SectionRecord", "name parent length segment_count points")
 
+# files: how many were written; processes: how many wrote them.
 ExportSummary = namedtuple(
-    "ExportSummary", "path sections segments frames unit variable_min variable_max"
+    "ExportSummary",
+    "path sections segments frames unit variable_min variable_max files processes",
+    defaults=(1, 1),
 )
 
 
@@ -130,46 +144,88 @@ def encode_header(description, unit, sections, time_unit_factor=MILLISECONDS):
 
 
 class DataFileWriter:
-    """Writes a data file: the header and the sections at once, then one frame
-    at a time, then the range of the values written in place in the header.
+    """Writes a data file: the header and the sections at once, then frames,
+    then the range of the values written in place in the header.
+
+    `missing` (a boolean per segment) marks segments that lack the variable:
+    they do not count toward the range and are written as its minimum once it
+    is known. With keep_open false the file is opened for each write only, so
+    that a process may write many files in turn.
 
     write_frame raises ValueError for a frame the reader could not take back;
     every method raises OSError when writing fails, the file is then
     incomplete."""
 
-    def __init__(self, path, header):
+    def __init__(self, path, header, missing=None, keep_open=True):
+        self.path = path
         self.segment_count = header.segment_count
         self.frame_count = 0
         self.last_time = -math.inf
         self.minimum = math.inf
         self.maximum = -math.inf
         self._range_offset = header.range_offset
-        self._frame = struct.Struct("<%dd" % (self.segment_count + 1))
+        self._data_offset = len(header.data)
+        self._present = None
+        self._missing_runs = []
+        if missing is not None and any(missing):
+            missing = numpy.asarray(missing, dtype=bool)
+            if len(missing) != self.segment_count:
+                raise ValueError(f"{len(missing)} flags for {self.segment_count} segments")
+            self._present = ~missing
+            edges = numpy.flatnonzero(numpy.diff(numpy.concatenate(([0], missing, [0]))))
+            self._missing_runs = list(zip(edges[::2], edges[1::2]))
+        self._keep_open = keep_open
         self._file = open(path, "wb")
         try:
             self._file.write(header.data)
+            if not keep_open:
+                self._file.close()
         except BaseException:
             self._file.close()
             raise
 
+    def _opened(self):
+        if self._file.closed:
+            self._file = open(self.path, "r+b")
+            self._file.seek(0, os.SEEK_END)
+        return self._file
+
     def write_frame(self, time, values):
         """Appends one frame: its time, later than the previous one, and one
         value per segment in section order."""
-        if not (time > self.last_time and math.isfinite(time)):
-            raise ValueError(f"frame time {time} does not follow {self.last_time}")
         if len(values) != self.segment_count:
             raise ValueError(f"{len(values)} values for {self.segment_count} segments")
-        self._file.write(self._frame.pack(time, *values))
-        self.last_time = time
-        self.frame_count += 1
-        low, high = min(values), max(values)
-        if not (math.isfinite(low) and math.isfinite(high)):
-            finite = [v for v in values if math.isfinite(v)]
-            if not finite:
-                return
-            low, high = min(finite), max(finite)
-        self.minimum = min(self.minimum, low)
-        self.maximum = max(self.maximum, high)
+        self.write_frames([time], [values])
+
+    def write_frames(self, times, values):
+        """Appends frames: their times, each later than the one before, and a
+        row of one value per segment for each (a sequence or a 2D array)."""
+        rows = numpy.empty((len(times), self.segment_count + 1), dtype="<f8")
+        previous = self.last_time
+        for time in times:
+            if not (time > previous and math.isfinite(time)):
+                raise ValueError(f"frame time {time} does not follow {previous}")
+            previous = time
+        rows[:, 0] = times
+        rows[:, 1:] = values
+        values = rows[:, 1:]
+        if self._present is not None:
+            values[:, ~self._present] = 0.0
+            values = values[:, self._present]
+        file = self._opened()
+        try:
+            file.write(rows.tobytes())
+        finally:
+            if not self._keep_open:
+                file.close()
+        self.last_time = previous
+        self.frame_count += len(times)
+        finite = numpy.isfinite(values)
+        if not finite.all():
+            values = values[finite]
+        if values.size:
+            self.minimum = min(self.minimum, float(values.min()))
+            self.maximum = max(self.maximum, float(values.max()))
 
     def write_frames(self, times, values):
         """Appends many frames at once from NumPy arrays: `times`, rising from
@@ -205,17 +261,27 @@ class DataFileWriter:
 
     def close(self):
         """Writes the range of the finite values written (0 to 0 if there were
-        none) into the header and closes the file."""
-        if self._file.closed:
+        none) into the header, the segments without the variable as its
+        minimum, and closes the file."""
+        if self._file is None:
             return
         low, high = self.minimum, self.maximum
         if not low <= high:
             low = high = 0.0
+        low = after_word(low)
         try:
-            self._file.seek(self._range_offset)
-            self._file.write(struct.pack("<dd", after_word(low), high))
+            file = self._opened()
+            frame_size = 8 * (self.segment_count + 1)
+            for start, stop in self._missing_runs:
+                run = struct.pack("<d", low) * int(stop - start)
+                for k in range(self.frame_count):
+                    file.seek(self._data_offset + k * frame_size + 8 * (1 + int(start)))
+                    file.write(run)
+            file.seek(self._range_offset)
+            file.write(struct.pack("<dd", low, high))
         finally:
             self._file.close()
+            self._file = None
 
     def __enter__(self):
         return self
@@ -427,28 +493,335 @@ def _place_children(children, flipped, points):
     return placed
 
 
+def _presence(variable, segments):
+    """Whether each segment has the range variable."""
+    get = operator.attrgetter(variable)
+    present = []
+    for seg in segments:
+        try:
+            present.append(isinstance(get(seg), float))
+        except (AttributeError, NameError, TypeError, RuntimeError):
+            present.append(False)
+    return present
+
+
 def _sampler(variable, segment_lists, scale=1.0):
     """A function that returns the variable times `scale` at every segment in
-    file order; 0 where a segment lacks it. Raises ValueError if no segment
-    has it."""
+    file order, as an array; 0 where a segment lacks it. NEURON copies the
+    values through pointers, so a frame costs no Python call per segment."""
+    from neuron import h
+
+    flat = [seg for segments in segment_lists for seg in segments]
+    present = _presence(variable, flat)
     get = operator.attrgetter(variable)
-    flat = []
-    for segments in segment_lists:
-        for seg in segments:
+    owner_path, _, name = variable.rpartition(".")
+    owner = operator.attrgetter(owner_path) if owner_path else (lambda seg: seg)
+    pointers, pointer_columns, slow = [], [], []
+    for column, (seg, has) in enumerate(zip(flat, present)):
+        if not has:
+            continue
+        try:
+            pointers.append(getattr(owner(seg), "_ref_" + name))
+            pointer_columns.append(column)
+        except (AttributeError, NameError, TypeError, RuntimeError):
+            slow.append((column, seg))
+    gatherer = h.PtrVector(max(1, len(pointers)))
+    for index, pointer in enumerate(pointers):
+        gatherer.pset(index, pointer)
+    buffer = h.Vector(max(1, len(pointers)))
+    pointer_columns = numpy.array(pointer_columns, dtype=numpy.intp)
+    present_columns = numpy.flatnonzero(present)
+
+    def sample():
+        values = numpy.zeros(len(flat))
+        if pointers:
+            gatherer.gather(buffer)
+            values[pointer_columns] = buffer.as_numpy()[: len(pointers)]
+        for column, seg in slow:
+            values[column] = get(seg)
+        if scale != 1:
+            values[present_columns] *= scale
+        return values
+
+    return sample
+
+
+class _Ranks:
+    """The processes of the run as NEURON's ParallelContext sees them: one
+    when MPI is not initialised. Rank 0 gathers and writes."""
+
+    def __init__(self, h):
+        self.pc = h.ParallelContext()
+        self.rank = int(self.pc.id())
+        self.size = int(self.pc.nhost())
+
+    def gather(self, item):
+        """Everybody's `item` in rank order on rank 0, None elsewhere."""
+        return self.pc.py_gather(item, 0) if self.size > 1 else [item]
+
+    def share(self, item):
+        """Rank 0's `item`, on every rank."""
+        return self.pc.py_broadcast(item, 0) if self.size > 1 else item
+
+    def total(self, number):
+        return int(self.pc.allreduce(number, 1)) if self.size > 1 else number
+
+    def any(self, flag):
+        return bool(self.pc.allreduce(1 if flag else 0, 2)) if self.size > 1 else bool(flag)
+
+
+def _gids(h):
+    """Root section -> gid, for the cells on this process that are a spike
+    source registered with ParallelContext (the smallest gid if several)."""
+    gids = {}
+    for connection in h.List("NetCon"):
+        gid = int(connection.srcgid())
+        source = connection.preseg() if gid >= 0 else None
+        if source is not None:
+            root = h.SectionRef(sec=source.sec).root
+            gids[root] = min(gid, gids.get(root, gid))
+    return gids
+
+
+# One cell of the file: a connected tree of sections. key orders the cells the
+# same way whatever the number of processes: by gid, then the cells without one
+# by process and creation.
+_Cell = namedtuple("_Cell", "key gid records segments")
+
+
+def _cells(h, sections, names, gids, rank):
+    """The cells among `sections`, in file order, each with its own records
+    (parents counted within the cell) and segments."""
+    laid_out = _layout(h, sections)
+    roots = [i for i, (_, parent, _) in enumerate(laid_out) if parent < 0] + [len(laid_out)]
+    cells = []
+    for index, (first, end) in enumerate(zip(roots, roots[1:])):
+        tree = [(sec, parent - first if parent >= 0 else -1, flipped)
+                for sec, parent, flipped in laid_out[first:end]]
+        records, segment_lists = _geometry(tree, names)
+        gid = gids.get(tree[0][0])
+        key = (0, gid, 0) if gid is not None else (1, rank, index)
+        cells.append(_Cell(key, gid, records, segment_lists))
+    cells.sort(key=lambda cell: cell.key)
+    return cells
+
+
+# Frames travel to rank 0 and to the files in blocks of about this size, so
+# that no process holds more than a block whatever the length of the run.
+BLOCK_BYTES = 4 * 1024 * 1024
+
+
+def _block_rows(segment_count):
+    return max(1, BLOCK_BYTES // (8 * (segment_count + 1)))
+
+
+class _Frames:
+    """Frames of this process's segments collected into a block; `flush`
+    passes the block on (under MPI a step every process takes together)."""
+
+    def __init__(self, rows, columns):
+        self.block = numpy.empty((rows, columns))
+        self.times = []
+
+    def room(self):
+        return len(self.block) - len(self.times)
+
+    def add(self, time, values):
+        self.block[len(self.times)] = values
+        self.times.append(time)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, kind, *_):
+        # After a failure on one process the others never come to the next
+        # collective step: only a lone process keeps its last frames then.
+        try:
+            if kind is None or self.ranks.size == 1:
+                self.flush()
+        finally:
+            self.close()
+
+
+class _OneFile(_Frames):
+    """Every process's cells in one file written by rank 0: the layout is
+    gathered once, then every block of frames, each process's columns put in
+    their place."""
+
+    def __init__(self, path, cells, present, description, unit, ranks):
+        self.ranks = ranks
+        self.writer = None
+        layout = ranks.gather(
+            [(cell.key, [tuple(r) for r in cell.records],
+              sum(len(s) for s in cell.segments)) for cell in cells]
+        )
+        presence = ranks.gather(present)
+        error = None
+        if ranks.rank == 0:
+            entries = sorted(
+                (key, rank, records, count)
+                for rank, cells_of_rank in enumerate(layout)
+                for key, records, count in cells_of_rank
+            )
+            # Where each cell's columns begin in its process's frames.
+            records, start = [], 0
+            local_first = [{} for _ in layout]
+            for rank, cells_of_rank in enumerate(layout):
+                offset = 0
+                for key, _, count in cells_of_rank:
+                    local_first[rank][key] = offset
+                    offset += count
+            # Where each process's columns go in the file's frames.
+            place = [numpy.empty(len(p), dtype=numpy.intp) for p in presence]
+            for key, rank, cell_records, count in entries:
+                base = len(records)
+                records += [SectionRecord(name, parent + base if parent >= 0 else -1,
+                                          length, segments, points)
+                            for name, parent, length, segments, points in cell_records]
+                first = local_first[rank][key]
+                place[rank][first:first + count] = numpy.arange(start, start + count)
+                start += count
+            self.columns = place
+            missing = numpy.ones(start, dtype=bool)
+            for rank, flags in enumerate(presence):
+                missing[place[rank]] = ~numpy.asarray(flags, dtype=bool)
             try:
-                present = isinstance(get(seg), float)
-            except (AttributeError, NameError, TypeError, RuntimeError):
-                present = False
-            flat.append(seg if present else None)
-    if not any(seg is not None for seg in flat):
-        raise ValueError(f"no segment has the range variable {variable!r}")
-    if scale == 1:
-        return lambda: [0.0 if seg is None else get(seg) for seg in flat]
-    return lambda: [0.0 if seg is None else get(seg) * scale for seg in flat]
+                header = encode_header(description, unit, records)
+                self.writer = DataFileWriter(path, header, missing)
+            except (OSError, ValueError) as failure:
+                error = failure
+            self.records = records
+        failure = ranks.share(None if error is None else (type(error), str(error)))
+        if failure is not None:
+            raise failure[0](failure[1])
+        # Alone, a process writes every frame as it comes.
+        rows = 1 if ranks.size == 1 else ranks.share(_block_rows(start) if self.writer else None)
+        super().__init__(rows, len(present))
+
+    def flush(self):
+        count = len(self.times)
+        if not count:
+            return
+        blocks = self.ranks.gather(self.block[:count])
+        if self.writer is not None:
+            frames = numpy.empty((count, self.writer.segment_count))
+            for columns, block in zip(self.columns, blocks):
+                frames[:, columns] = block
+            self.writer.write_frames(self.times, frames)
+        self.times = []
+
+    def close(self):
+        if self.writer is not None:
+            self.writer.close()
+
+    def summary(self, path, unit):
+        summary = None
+        if self.writer is not None:
+            w = self.writer
+            summary = ExportSummary(path, len(self.records), w.segment_count, w.frame_count,
+                                    unit, w.minimum, w.maximum, 1, self.ranks.size)
+        return self.ranks.share(summary)
+
+
+def _file_name(text):
+    """`text` as a file name: no folders, no white space."""
+    name = "".join("_" if c.isspace() or c in "/\\\0" else c for c in text).strip(".")
+    return name or "cell"
+
+
+class _FilePerCell(_Frames):
+    """One file for each cell, named after its gid or its root section,
+    written by the process that has the cell."""
+
+    def __init__(self, folder, cells, present, description, unit, ranks):
+        self.ranks = ranks
+        self.writers = []
+        wanted = ranks.gather([(cell.key, f"cell{cell.gid}" if cell.gid is not None
+                                else _file_name(cell.records[0].name)) for cell in cells])
+        names = None
+        if ranks.rank == 0:
+            names, taken = {}, set()
+            for key, name in sorted(pair for pairs in wanted for pair in pairs):
+                unique, n = name, 1
+                while unique in taken:
+                    n += 1
+                    unique = f"{name}-{n}"
+                taken.add(unique)
+                names[key] = unique + ".dat"
+        names = ranks.share(names)
+        self.slices = []
+        first = 0
+        error = None
+        try:
+            os.makedirs(folder, exist_ok=True)
+            for cell in cells:
+                count = sum(len(s) for s in cell.segments)
+                header = encode_header(description, unit, cell.records)
+                missing = ~numpy.asarray(present[first:first + count], dtype=bool)
+                self.writers.append(DataFileWriter(os.path.join(folder, names[cell.key]),
+                                                   header, missing, keep_open=False))
+                self.slices.append(slice(first, first + count))
+                first += count
+        except (OSError, ValueError) as failure:
+            error = failure
+        if ranks.any(error is not None):
+            raise error or OSError("another process could not write its files")
+        self.sections = sum(len(cell.records) for cell in cells)
+        super().__init__(_block_rows(len(present)), len(present))
+
+    def flush(self):
+        if self.times:
+            for writer, columns in zip(self.writers, self.slices):
+                writer.write_frames(self.times, self.block[: len(self.times), columns])
+        self.times = []
+
+    def close(self):
+        for writer in self.writers:
+            writer.close()
+
+    def summary(self, folder, unit):
+        w = self.writers
+        mine = (len(w), self.sections, sum(x.segment_count for x in w),
+                min((x.minimum for x in w), default=math.inf),
+                max((x.maximum for x in w), default=-math.inf),
+                w[0].frame_count if w else 0)
+        everybody = self.ranks.gather(mine)
+        summary = None
+        if everybody is not None:
+            files, sections, segments, low, high, frames = zip(*everybody)
+            summary = ExportSummary(folder, sum(sections), sum(segments), max(frames), unit,
+                                    min(low), max(high), sum(files), self.ranks.size)
+        return self.ranks.share(summary)
+
+
+# At most this many section names in the warning about a variable they lack.
+NAMED_SECTIONS = 10
+
+
+def _warn_missing(variable, cells, present, ranks):
+    """Warns (once, on rank 0) of the sections where the variable is missing,
+    in file order."""
+    lacking, column = [], 0
+    for cell in cells:
+        for index, (record, segments) in enumerate(zip(cell.records, cell.segments)):
+            if not all(present[column:column + len(segments)]):
+                lacking.append((cell.key, index, record.name))
+            column += len(segments)
+    everybody = ranks.gather(lacking)
+    if everybody is None:
+        return
+    lacking = [name for _, _, name in sorted(entry for part in everybody for entry in part)]
+    if lacking:
+        shown = ", ".join(lacking[:NAMED_SECTIONS])
+        if len(lacking) > NAMED_SECTIONS:
+            shown += f" and {len(lacking) - NAMED_SECTIONS} more"
+        warnings.warn(
+            f"{len(lacking)} section(s) lack {variable}, written as the range's minimum: {shown}"
+        )
 
 
 def export(path, variable="v", interval=0.1, tstop=None, description=None, sections=None,
-           v_init=None, unit=None, scale=1.0, names=None):
+           v_init=None, unit=None, scale=1.0, names=None, per_cell=False):
     """Runs the simulation from initialisation to `tstop` ms (default h.tstop)
     and writes `path`: the sections (default all; any iterable of sections or a
     SectionList) and, every `interval` ms, the range variable `variable` at
@@ -459,14 +832,25 @@ def export(path, variable="v", interval=0.1, tstop=None, description=None, secti
     `unit` when given, else NEURON's for the variable, its prefix moved when
     `scale` is a power of 1000 (mM with scale 1000 gives uM); for another
     scale it stays as it is, with a warning. `names` maps sections to the
-    names written for them (default: NEURON's names).
+    names written for them (default: NEURON's names). The range in the header
+    covers the segments that have the variable; the others are written as its
+    minimum, and their sections named in a warning.
+
+    Cells (connected trees of sections) come in the order of their gids where
+    the model gave them one through ParallelContext, then the others in the
+    order they were created. Under MPI every process calls export() with its
+    own sections; the run goes through ParallelContext.psolve, rank 0 writes
+    the one file, identical for any number of processes. With `per_cell`,
+    `path` is a folder that gets one file per cell, named cell<gid>.dat or
+    after the cell's root section, each written by the process that has it.
 
     Raises ValueError before anything is written if the arguments do not fit
     the model (e.g. an interval that is no whole multiple of the fixed time
     step, or a variable that no segment has), and OSError if the file cannot
-    be written. Returns an ExportSummary."""
+    be written. Returns an ExportSummary, the same on every process."""
     from neuron import h
 
+    ranks = _Ranks(h)
     # Loading stdrun.hoc here would reset the model's tstop and v_init.
     standard = bool(h.name_declared("stdinit"))
     if tstop is None:
@@ -480,6 +864,11 @@ def export(path, variable="v", interval=0.1, tstop=None, description=None, secti
         raise ValueError(f"tstop must not be negative, not {tstop}")
     if not (scale != 0 and math.isfinite(scale)):
         raise ValueError(f"the scale must be finite and not 0, not {scale}")
+    gids = _gids(h)
+    # Spikes cross between cells with gids only in ParallelContext's run.
+    network = ranks.any(gids) or ranks.size > 1
+    if network:
+        ranks.pc.set_maxstep(10)
     if v_init is not None:
         h.finitialize(v_init)
     elif standard:
@@ -495,52 +884,78 @@ def export(path, variable="v", interval=0.1, tstop=None, description=None, secti
                 f"interval {interval:g} ms is not a whole multiple of the time step "
                 f"dt = {h.dt:g} ms (or use CVode)"
             )
-    advance = h.advance if standard else h.fadvance
+    if network:
+        advance_to = ranks.pc.psolve
+    elif variable_steps:
+        advance_to = cvode.solve
+    else:
+        advance = h.advance if standard else h.fadvance
 
-    laid_out = _layout(h, h.allsec() if sections is None else sections)
-    if not laid_out:
+        def advance_to(target):
+            while h.t < target - 0.5 * h.dt:
+                advance()
+
+    cells = _cells(h, h.allsec() if sections is None else sections, names or {}, gids,
+                   ranks.rank)
+    if not ranks.total(len(cells)):
         raise ValueError("there are no sections to export")
-    records, segment_lists = _geometry(laid_out, names or {})
+    segment_lists = [segments for cell in cells for segments in cell.segments]
+    present = _presence(variable, [seg for segments in segment_lists for seg in segments])
+    if not ranks.total(sum(present)):
+        raise ValueError(f"no segment has the range variable {variable!r}")
     sample = _sampler(variable, segment_lists, scale)
     if not unit:
         unit = _unit(h, variable)
         if scale != 1:
             prefixed = prefixed_unit(unit, scale)
-            if prefixed is None:
+            if prefixed is None and ranks.rank == 0:
                 warnings.warn(f"values scaled by {scale:g}: the unit stays {unit}; give one")
             unit = prefixed or unit
     if description is None:
         description = f"NEURON {variable} ({unit}), {tstop:g} ms at {interval:g} ms per frame"
+    _warn_missing(variable, cells, present, ranks)
 
-    header = encode_header(description, unit, records)
     start = h.t
     frames = int(math.floor((tstop - start) / interval + 1e-9)) + 1 if tstop > start else 1
+    output = (_FilePerCell if per_cell else _OneFile)(path, cells, present, description, unit,
+                                                       ranks)
 
-    with DataFileWriter(path, header) as writer:
-        writer.write_frame(h.t, sample())
-        for k in range(1, frames):
-            target = start + k * interval
-            if variable_steps:
-                cvode.solve(target)
+    def take():
+        output.add(h.t, sample())
+        if not output.room():
+            output.flush()
+
+    with output:
+        take()
+        k = 1
+        while k < frames:
+            if network:
+                # Each solve ends with the processes exchanging spikes: one
+                # solve per block, the frames inside it taken by events.
+                last = min(frames - 1, k + output.room() - 1)
+                for j in range(k, last):
+                    cvode.event(start + j * interval, take)
             else:
-                while h.t < target - 0.5 * h.dt:
-                    advance()
-            writer.write_frame(h.t, sample())
-    return ExportSummary(
-        path, len(records), writer.segment_count, writer.frame_count, unit,
-        writer.minimum, writer.maximum,
-    )
+                last = k
+            advance_to(start + last * interval)
+            take()
+            k = last + 1
+    return output.summary(path, unit)
 
 
 _loaded_models = []
 
 
-def load_model(model):
+def load_model(model, compiled=True):
     """Builds the model of a hoc file (.hoc, .nrn, .ses, ...) or a Python file
     (.py, run as a module named dendrovia_model, so its __main__ block is
     skipped), from within the model's directory; a Python file's globals stay
-    alive with its sections. Raises RuntimeError if hoc reports an error
+    alive with its sections. The mechanisms compiled in the model's folder
+    (its x86_64/ from nrnivmodl) are loaded first, as NEURON itself does,
+    unless `compiled` is false. Raises RuntimeError if hoc reports an error
     loading it."""
+    from dendrovia_mechanisms import compiled_library
+
     model = os.path.abspath(model)
     folder = os.path.dirname(model)
     moved = os.path.realpath(folder) != os.path.realpath(os.getcwd())
@@ -548,16 +963,64 @@ def load_model(model):
     os.chdir(folder)
     # Importing neuron loads the mechanisms compiled in the current folder;
     # if it was imported elsewhere, those of the model's folder come now.
-    import neuron
     from neuron import h
 
-    if moved and imported and os.path.isdir(platform.machine()):
-        neuron.load_mechanisms(folder)
+    library = compiled_library(folder)
+    if compiled and moved and imported and library:
+        _load_library(h, library)
     if model.endswith(".py"):
         sys.path.insert(0, folder)
         _loaded_models.append(runpy.run_path(model, run_name="dendrovia_model"))
     elif not h.load_file(1, model):
         raise RuntimeError(f"could not load {model}")
+
+
+def _load_library(h, library):
+    try:
+        h.nrn_load_dll(library)
+    except RuntimeError:
+        raise RuntimeError(f"could not load the mechanisms of {library}") from None
+
+
+# Set by the MPI launchers (Open MPI, MPICH and others through PMI, Slurm's
+# srun through PMIx) in the processes they start.
+MPI_LAUNCHER_VARIABLES = ("OMPI_COMM_WORLD_SIZE", "PMI_SIZE", "PMI_RANK", "PMIX_RANK",
+                          "MV2_COMM_WORLD_SIZE")
+
+
+def started_by_mpi():
+    """Whether an MPI launcher (mpiexec, srun) started this process."""
+    return any(name in os.environ for name in MPI_LAUNCHER_VARIABLES)
+
+
+def _start_neuron(folder, mpi, mechanisms):
+    """Imports NEURON in `folder`, so that it loads the mechanisms compiled
+    there, initialises MPI before anything else when asked, then loads the
+    mechanisms of the folder `mechanisms`, compiled into the cache. Returns
+    hoc's h."""
+    if folder is not None:
+        os.chdir(folder)
+    from neuron import h
+
+    if mpi:
+        h.nrnmpi_init()
+    if mechanisms is not None:
+        import dendrovia_mechanisms
+
+        def announce(text):
+            print(f"dendrovia_export: {text}", file=sys.stderr, flush=True)
+
+        library = dendrovia_mechanisms.compile_mechanisms(mechanisms, h.nrnversion(5),
+                                                          announce=announce)
+        _load_library(h, library)
+    return h
+
+
+def _same_folder(a, b):
+    try:
+        return os.path.samefile(a, b)
+    except OSError:
+        return False
 
 
 def _factor(text):
@@ -608,7 +1071,13 @@ def main(argv=None):
     )
     parser.add_argument("model", nargs="?",
                         help="a hoc file or a Python file that builds the model")
-    parser.add_argument("-o", "--output", required=True, help="data file to write")
+    parser.add_argument("-o", "--output", help="data file to write")
+    parser.add_argument("--per-cell", metavar="DIR",
+                        help="write one file per cell (a tree of sections) into DIR instead, "
+                        "named cell<gid>.dat or after the cell's root section")
+    parser.add_argument("--mechanisms", metavar="DIR",
+                        help="compile the .mod files of DIR (once, into a cache outside it) "
+                        "and load them before the model")
     parser.add_argument("--tstop", type=float,
                         help="end of the run in ms (default: tstop; for a morphology "
                         "20 ms after the stimulus)")
@@ -635,6 +1104,8 @@ def main(argv=None):
     args = parser.parse_args(argv)
     if (args.model is None) == (args.morphology is None):
         parser.error("give either a model file or --morphology")
+    if (args.output is None) == (args.per_cell is None):
+        parser.error("give either -o or --per-cell")
     import dendrovia_morphology as morphology
 
     if args.model is not None and os.path.splitext(args.model)[1].lower() in morphology.READERS:
@@ -645,18 +1116,35 @@ def main(argv=None):
         parser.error("the --stimulus options go with --morphology")
     # No windows: this runs in batch, also where no display can be opened.
     os.environ.setdefault("NEURON_MODULE_OPTIONS", "-nogui")
-    output = os.path.abspath(args.output)
+    # The paths given are taken from here; NEURON starts in another folder.
+    output = os.path.abspath(args.output or args.per_cell)
+    for name in ("model", "morphology"):
+        if getattr(args, name) is not None:
+            setattr(args, name, os.path.abspath(getattr(args, name)))
+    mechanisms = None if args.mechanisms is None else os.path.abspath(args.mechanisms)
+    folder = None if args.model is None else os.path.dirname(os.path.abspath(args.model))
+    # A folder compiled here anew must not also load its own older x86_64/.
+    compiled = not (mechanisms and folder and _same_folder(mechanisms, folder))
+    mpi = started_by_mpi()
     warnings.showwarning = lambda message, *_: print(
         f"{parser.prog}: warning: {message}", file=sys.stderr
     )
+    rank = 0
     try:
+        if not compiled:
+            # NEURON loads the x86_64/ of the folder it starts in.
+            import dendrovia_mechanisms
+
+            folder = dendrovia_mechanisms.cache_root()
+            os.makedirs(folder, exist_ok=True)
+        h = _start_neuron(folder, mpi, mechanisms)
+        rank = int(h.ParallelContext().id())
         names = None
         if args.morphology is not None:
             alive, tstop, description = _build_morphology(args, morphology)
             names = alive[0].names
         else:
-            load_model(args.model)
-            from neuron import h
+            load_model(args.model, compiled)
 
             tstop = args.tstop
             if tstop is None and h.name_declared("tstop"):
@@ -672,18 +1160,41 @@ def main(argv=None):
         summary = export(
             output, args.variable, args.interval, tstop, description, v_init=args.v_init,
             unit=args.unit, scale=args.scale or 1.0, names=names,
+            per_cell=args.per_cell is not None,
         )
     except (OSError, RuntimeError, ValueError) as error:
-        sys.exit(f"{parser.prog}: {error}")
-    print(
-        f"{summary.path}: {summary.sections} sections, {summary.segments} segments, "
-        f"{summary.frames} frames, {args.variable} from {summary.variable_min:g} "
-        f"to {summary.variable_max:g} {summary.unit}"
-    )
-    hint = None if args.scale else range_hint(summary.variable_min, summary.variable_max,
-                                               summary.unit)
-    if hint:
-        print(f"{parser.prog}: {hint}", file=sys.stderr)
+        where = f" (process {rank})" if rank else ""
+        _finish(mpi, f"{parser.prog}{where}: {error}")
+    if rank == 0:
+        files = f"{summary.files} files, " if args.per_cell is not None else ""
+        processes = f" ({summary.processes} processes)" if summary.processes > 1 else ""
+        print(
+            f"{summary.path}: {files}{summary.sections} sections, {summary.segments} segments, "
+            f"{summary.frames} frames, {args.variable} from {summary.variable_min:g} "
+            f"to {summary.variable_max:g} {summary.unit}{processes}"
+        )
+        hint = None if args.scale else range_hint(summary.variable_min, summary.variable_max,
+                                                   summary.unit)
+        if hint:
+            print(f"{parser.prog}: {hint}", file=sys.stderr)
+    if mpi:
+        _finish(mpi)
+
+
+def _finish(mpi, error=None):
+    """Exits; under MPI through NEURON, which ends MPI, or at once on an
+    error, so that the launcher stops the processes waiting for this one."""
+    if error:
+        print(error, file=sys.stderr)
+    if not mpi:
+        sys.exit(1 if error else 0)
+    sys.stdout.flush()
+    sys.stderr.flush()
+    if error:
+        os._exit(1)
+    from neuron import h
+
+    h.quit()
 
 
 if __name__ == "__main__":
