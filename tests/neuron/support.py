@@ -44,9 +44,9 @@ MPI_ENVIRONMENT = {
 }
 
 
-def run_mpi(processes, *arguments, cwd=None):
+def run_mpi(processes, *arguments, cwd=None, env=None):
     """`python3 arguments` in `processes` processes started by mpiexec."""
     return subprocess.run(
         [MPIEXEC, "-n", str(processes), sys.executable, *arguments], capture_output=True,
-        text=True, timeout=300, cwd=cwd, env=dict(os.environ, **MPI_ENVIRONMENT),
+        text=True, timeout=300, cwd=cwd, env=dict(env or os.environ, **MPI_ENVIRONMENT),
     )

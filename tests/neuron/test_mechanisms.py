@@ -9,7 +9,7 @@ import shutil
 import tempfile
 import unittest
 
-from support import EXPORTER, read_back, run_python
+from support import EXPORTER, MPIEXEC, read_back, run_mpi, run_python
 
 DEMO = "/usr/share/nrn/demo/release"
 
@@ -132,16 +132,22 @@ class MechanismsTest(unittest.TestCase):
         with open(self.path("cell.hoc"), "w") as f:
             f.write("create soma\ntstop = 1\n")
         cases = [
-            ("broken", {}, ["broken.mod", "Illegal"]),
-            ("empty", {}, ["holds no .mod file"]),
-            ("broken", {"CC": "no-such-compiler"}, ["no C compiler"]),
+            ("broken", {}, 0, ["broken.mod", "Illegal"]),
+            ("empty", {}, 0, ["holds no .mod file"]),
+            ("broken", {"CC": "no-such-compiler"}, 0, ["no C compiler"]),
+            # Every process stops, none waits for the others.
+            ("broken", {}, 2 if MPIEXEC else 0, ["broken.mod", "Illegal"]),
         ]
-        for folder, extra, expected in cases:
-            with self.subTest(folder=folder, environment=extra):
+        for folder, extra, processes, expected in cases:
+            with self.subTest(folder=folder, environment=extra, processes=processes):
                 out = self.path("out.dat")
                 before = snapshot(self.path(folder))
-                result = self.export("--mechanisms", self.path(folder), self.path("cell.hoc"),
-                                     "-o", out, environment=dict(self.environment, **extra))
+                arguments = ["--mechanisms", self.path(folder), self.path("cell.hoc"), "-o", out]
+                environment = dict(self.environment, **extra)
+                if processes:
+                    result = run_mpi(processes, EXPORTER, *arguments, env=environment)
+                else:
+                    result = self.export(*arguments, environment=environment)
                 self.assertNotEqual(0, result.returncode)
                 for text in expected:
                     self.assertIn(text, result.stderr)

@@ -200,32 +200,40 @@ class DataFileWriter:
     def write_frames(self, times, values):
         """Appends frames: their times, each later than the one before, and a
         row of one value per segment for each (a sequence or a 2D array)."""
-        rows = numpy.empty((len(times), self.segment_count + 1), dtype="<f8")
+        rows = numpy.empty((len(times), self.segment_count + 1))
+        rows[:, 0] = times
+        rows[:, 1:] = values
+        self.write_rows(rows)
+
+    def write_rows(self, rows):
+        """Appends frames given as an array of rows: the time, then one value
+        per segment. Segments without the variable are overwritten."""
         previous = self.last_time
-        for time in times:
+        for time in rows[:, 0].tolist():
             if not (time > previous and math.isfinite(time)):
                 raise ValueError(f"frame time {time} does not follow {previous}")
             previous = time
-        rows[:, 0] = times
-        rows[:, 1:] = values
         values = rows[:, 1:]
         if self._present is not None:
             values[:, ~self._present] = 0.0
             values = values[:, self._present]
         file = self._opened()
         try:
-            file.write(rows.tobytes())
+            file.write(numpy.ascontiguousarray(rows, dtype="<f8").data)
         finally:
             if not self._keep_open:
                 file.close()
         self.last_time = previous
-        self.frame_count += len(times)
-        finite = numpy.isfinite(values)
-        if not finite.all():
-            values = values[finite]
+        self.frame_count += len(rows)
         if values.size:
-            self.minimum = min(self.minimum, float(values.min()))
-            self.maximum = max(self.maximum, float(values.max()))
+            low, high = float(values.min()), float(values.max())
+            if not (math.isfinite(low) and math.isfinite(high)):
+                finite = values[numpy.isfinite(values)]
+                if not finite.size:
+                    return
+                low, high = float(finite.min()), float(finite.max())
+            self.minimum = min(self.minimum, low)
+            self.maximum = max(self.maximum, high)
 
     def write_frames(self, times, values):
         """Appends many frames at once from NumPy arrays: `times`, rising from
@@ -704,10 +712,11 @@ class _OneFile(_Frames):
             return
         blocks = self.ranks.gather(self.block[:count])
         if self.writer is not None:
-            frames = numpy.empty((count, self.writer.segment_count))
+            rows = numpy.empty((count, self.writer.segment_count + 1))
+            rows[:, 0] = self.times
             for columns, block in zip(self.columns, blocks):
-                frames[:, columns] = block
-            self.writer.write_frames(self.times, frames)
+                rows[:, 1 + columns] = block
+            self.writer.write_rows(rows)
         self.times = []
 
     def close(self):
@@ -1010,9 +1019,19 @@ def _start_neuron(folder, mpi, mechanisms):
         def announce(text):
             print(f"dendrovia_export: {text}", file=sys.stderr, flush=True)
 
-        library = dendrovia_mechanisms.compile_mechanisms(mechanisms, h.nrnversion(5),
-                                                          announce=announce)
-        _load_library(h, library)
+        # Rank 0 compiles; the others load what it built or fail with it.
+        ranks = _Ranks(h)
+        outcome = None
+        if ranks.rank == 0:
+            try:
+                outcome = (True, dendrovia_mechanisms.compile_mechanisms(
+                    mechanisms, h.nrnversion(5), announce=announce))
+            except dendrovia_mechanisms.MechanismError as error:
+                outcome = (False, str(error))
+        compiled, text = ranks.share(outcome)
+        if not compiled:
+            raise dendrovia_mechanisms.MechanismError(text)
+        _load_library(h, text)
     return h
 
 

@@ -168,8 +168,10 @@ def compile_mechanisms(folder, version, cache=None, announce=None):
                 where = os.path.join(folder, name) if name else folder
                 raise MechanismError(f"{where} does not compile:\n{words}")
             shutil.rmtree(os.path.join(build, "nrnhome"), ignore_errors=True)
-            shutil.rmtree(target, ignore_errors=True)
-            os.rename(build, target)
+            # Where the lock does not reach (another machine), the first one wins.
+            if not os.path.isfile(library):
+                shutil.rmtree(target, ignore_errors=True)
+                os.rename(build, target)
         finally:
             shutil.rmtree(build, ignore_errors=True)
     return library
