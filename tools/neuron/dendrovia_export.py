@@ -26,8 +26,9 @@ Networks written for NEURON's ParallelContext run under MPI as they are:
     mpiexec -n 4 python3 dendrovia_export.py network.py -o network.dat
 
 initialises MPI (h.nrnmpi_init()) before loading the model, runs it with
-ParallelContext.psolve, and writes one file with every cell, the same for
-any number of processes; --per-cell DIR writes one file per cell instead.
+ParallelContext.psolve, and writes one file with every cell (each process its
+own cells' columns), the same for any number of processes; --per-cell DIR
+writes one file per cell instead.
 
 When the model uses the standard run system (stdrun.hoc), the run starts like
 its run(): h.stdinit(), so the model's own init() and v_init apply. Every
@@ -556,7 +557,7 @@ def _sampler(variable, segment_lists, scale=1.0):
 
 class _Ranks:
     """The processes of the run as NEURON's ParallelContext sees them: one
-    when MPI is not initialised. Rank 0 gathers and writes."""
+    when MPI is not initialised. Rank 0 gathers and decides."""
 
     def __init__(self, h):
         self.pc = h.ParallelContext()
@@ -614,8 +615,8 @@ def _cells(h, sections, names, gids, rank):
     return cells
 
 
-# Frames travel to rank 0 and to the files in blocks of about this size, so
-# that no process holds more than a block whatever the length of the run.
+# Frames go to the files in blocks of about this size, so that no process
+# holds more than a block whatever the length of the run.
 BLOCK_BYTES = 4 * 1024 * 1024
 
 
@@ -625,7 +626,8 @@ def _block_rows(segment_count):
 
 class _Frames:
     """Frames of this process's segments collected into a block; `flush`
-    passes the block on (under MPI a step every process takes together)."""
+    writes the block. Closing after a failure on one of several processes
+    skips the steps they would take together: the others never come."""
 
     def __init__(self, rows, columns):
         self.block = numpy.empty((rows, columns))
@@ -642,29 +644,31 @@ class _Frames:
         return self
 
     def __exit__(self, kind, *_):
-        # After a failure on one process the others never come to the next
-        # collective step: only a lone process keeps its last frames then.
+        complete = kind is None or self.ranks.size == 1
         try:
-            if kind is None or self.ranks.size == 1:
+            if complete:
                 self.flush()
         finally:
-            self.close()
+            self.close(complete)
 
 
 class _OneFile(_Frames):
-    """Every process's cells in one file written by rank 0: the layout is
-    gathered once, then every block of frames, each process's columns put in
-    their place."""
+    """Every process's cells in one file. The layout is gathered once on rank
+    0, which writes the header; then a lone process writes its frames as they
+    come, and under MPI every process writes its own columns of every frame of
+    its blocks at their place in the file, so that no process waits for
+    another to write. The range is agreed on at the end."""
 
     def __init__(self, path, cells, present, description, unit, ranks):
         self.ranks = ranks
         self.writer = None
+        self.fd = None
         layout = ranks.gather(
             [(cell.key, [tuple(r) for r in cell.records],
               sum(len(s) for s in cell.segments)) for cell in cells]
         )
         presence = ranks.gather(present)
-        error = None
+        error = plan = None
         if ranks.rank == 0:
             entries = sorted(
                 (key, rank, records, count)
@@ -689,46 +693,120 @@ class _OneFile(_Frames):
                 first = local_first[rank][key]
                 place[rank][first:first + count] = numpy.arange(start, start + count)
                 start += count
-            self.columns = place
-            missing = numpy.ones(start, dtype=bool)
-            for rank, flags in enumerate(presence):
-                missing[place[rank]] = ~numpy.asarray(flags, dtype=bool)
+            self.records = records
             try:
                 header = encode_header(description, unit, records)
-                self.writer = DataFileWriter(path, header, missing)
+                if ranks.size == 1:
+                    self.writer = DataFileWriter(path, header, ~numpy.asarray(present, bool))
+                else:
+                    with open(path, "wb") as f:
+                        f.write(header.data)
+                    plan = (len(header.data), header.range_offset, start, place)
             except (OSError, ValueError) as failure:
                 error = failure
-            self.records = records
         failure = ranks.share(None if error is None else (type(error), str(error)))
         if failure is not None:
             raise failure[0](failure[1])
-        # Alone, a process writes every frame as it comes.
-        rows = 1 if ranks.size == 1 else ranks.share(_block_rows(start) if self.writer else None)
-        super().__init__(rows, len(present))
+        if ranks.size == 1:
+            super().__init__(1, len(present))
+            return
+        self.data_offset, self.range_offset, self.segment_count, place = ranks.share(plan)
+        self._plan_columns(place[ranks.rank], present)
+        try:
+            self.fd = os.open(path, os.O_WRONLY)
+        except OSError as failure:
+            error = failure
+        if ranks.any(error is not None):
+            raise error or OSError(f"another process could not open {path}")
+        super().__init__(_block_rows(self.segment_count), len(present))
+
+    def _plan_columns(self, place, present):
+        """Runs of this process's columns that lie side by side in the file:
+        (first column here, first column there, count); and the same for the
+        columns that lack the variable."""
+        def runs(local):
+            found = []
+            for i in local:
+                if found and found[-1][0] + found[-1][2] == i and \
+                        found[-1][1] + found[-1][2] == place[i]:
+                    found[-1][2] += 1
+                else:
+                    found.append([i, int(place[i]), 1])
+            return found
+
+        present = numpy.asarray(present, dtype=bool)
+        self.runs = runs(range(len(place)))
+        self.missing_runs = runs(numpy.flatnonzero(~present).tolist())
+        self.present = present
+        self.frame_count = 0
+        self.minimum, self.maximum = math.inf, -math.inf
 
     def flush(self):
         count = len(self.times)
         if not count:
             return
-        blocks = self.ranks.gather(self.block[:count])
         if self.writer is not None:
             rows = numpy.empty((count, self.writer.segment_count + 1))
             rows[:, 0] = self.times
-            for columns, block in zip(self.columns, blocks):
-                rows[:, 1 + columns] = block
+            rows[:, 1:] = self.block[:count]
             self.writer.write_rows(rows)
+        else:
+            block = self.block[:count]
+            block[:, ~self.present] = 0.0
+            frame_size = 8 * (self.segment_count + 1)
+            for k in range(count):
+                at = self.data_offset + (self.frame_count + k) * frame_size
+                if self.ranks.rank == 0:
+                    os.pwrite(self.fd, struct.pack("<d", self.times[k]), at)
+                row = block[k]
+                for first, column, n in self.runs:
+                    os.pwrite(self.fd, row[first:first + n].data, at + 8 * (1 + column))
+            self.frame_count += count
+            values = block[:, self.present]
+            if values.size:
+                finite = values[numpy.isfinite(values)]
+                if finite.size:
+                    self.minimum = min(self.minimum, float(finite.min()))
+                    self.maximum = max(self.maximum, float(finite.max()))
         self.times = []
 
-    def close(self):
+    def close(self, complete=True):
         if self.writer is not None:
             self.writer.close()
+        if self.fd is None:
+            return
+        try:
+            if complete:
+                # Every process has written its frames: the range, then the
+                # columns without the variable as its minimum.
+                self.minimum = self.ranks.pc.allreduce(self.minimum, 3)
+                self.maximum = self.ranks.pc.allreduce(self.maximum, 2)
+                low, high = self.minimum, self.maximum
+                if not low <= high:
+                    low = high = 0.0
+                low = after_word(low)
+                frame_size = 8 * (self.segment_count + 1)
+                for _, column, n in self.missing_runs:
+                    run = struct.pack("<d", low) * n
+                    for k in range(self.frame_count):
+                        os.pwrite(self.fd, run,
+                                  self.data_offset + k * frame_size + 8 * (1 + column))
+                if self.ranks.rank == 0:
+                    os.pwrite(self.fd, struct.pack("<dd", low, high), self.range_offset)
+        finally:
+            os.close(self.fd)
+            self.fd = None
 
     def summary(self, path, unit):
         summary = None
         if self.writer is not None:
             w = self.writer
             summary = ExportSummary(path, len(self.records), w.segment_count, w.frame_count,
-                                    unit, w.minimum, w.maximum, 1, self.ranks.size)
+                                    unit, w.minimum, w.maximum, 1, 1)
+        elif self.ranks.rank == 0:
+            summary = ExportSummary(path, len(self.records), self.segment_count,
+                                    self.frame_count, unit, self.minimum, self.maximum, 1,
+                                    self.ranks.size)
         return self.ranks.share(summary)
 
 
@@ -784,7 +862,7 @@ class _FilePerCell(_Frames):
                 writer.write_frames(self.times, self.block[: len(self.times), columns])
         self.times = []
 
-    def close(self):
+    def close(self, complete=True):
         for writer in self.writers:
             writer.close()
 
@@ -848,8 +926,9 @@ def export(path, variable="v", interval=0.1, tstop=None, description=None, secti
     Cells (connected trees of sections) come in the order of their gids where
     the model gave them one through ParallelContext, then the others in the
     order they were created. Under MPI every process calls export() with its
-    own sections; the run goes through ParallelContext.psolve, rank 0 writes
-    the one file, identical for any number of processes. With `per_cell`,
+    own sections; the run goes through ParallelContext.psolve, and every
+    process writes its cells' columns into the one file, identical for any
+    number of processes. With `per_cell`,
     `path` is a folder that gets one file per cell, named cell<gid>.dat or
     after the cell's root section, each written by the process that has it.
 
