@@ -194,71 +194,48 @@ class DataFileWriter:
     def write_frame(self, time, values):
         """Appends one frame: its time, later than the previous one, and one
         value per segment in section order."""
+        if not (time > self.last_time and math.isfinite(time)):
+            raise ValueError(f"frame time {time} does not follow {self.last_time}")
         if len(values) != self.segment_count:
             raise ValueError(f"{len(values)} values for {self.segment_count} segments")
         self.write_frames([time], [values])
 
     def write_frames(self, times, values):
-        """Appends frames: their times, each later than the one before, and a
-        row of one value per segment for each (a sequence or a 2D array)."""
-        rows = numpy.empty((len(times), self.segment_count + 1))
+        """Appends many frames at once: `times`, rising from after the previous
+        frame's, and `values`, frames x segments (NumPy arrays or sequences)."""
+        times = numpy.asarray(times, dtype="<f8")
+        values = numpy.asarray(values)
+        if values.shape != (len(times), self.segment_count):
+            raise ValueError(f"values of shape {values.shape} for {len(times)} frames of "
+                             f"{self.segment_count} segments")
+        # The records as they are stored, built in place: one copy of the values.
+        rows = numpy.empty((len(times), self.segment_count + 1), dtype="<f8")
         rows[:, 0] = times
         rows[:, 1:] = values
         self.write_rows(rows)
 
     def write_rows(self, rows):
-        """Appends frames given as an array of rows: the time, then one value
-        per segment. Segments without the variable are overwritten."""
-        previous = self.last_time
-        for time in rows[:, 0].tolist():
-            if not (time > previous and math.isfinite(time)):
-                raise ValueError(f"frame time {time} does not follow {previous}")
-            previous = time
+        """Appends frames given as the records they are stored as: an array of
+        rows of the time, then one value per segment. The values of segments
+        without the variable are overwritten."""
+        if not len(rows):
+            return
+        times = rows[:, 0]
+        steps = numpy.diff(times, prepend=self.last_time)
+        if not (numpy.isfinite(times).all() and (steps > 0).all()):
+            raise ValueError(f"frame times from {times[0]} do not rise from {self.last_time}")
         values = rows[:, 1:]
         if self._present is not None:
             values[:, ~self._present] = 0.0
             values = values[:, self._present]
         file = self._opened()
         try:
-            file.write(numpy.ascontiguousarray(rows, dtype="<f8").data)
+            file.write(memoryview(numpy.ascontiguousarray(rows, dtype="<f8")))
         finally:
             if not self._keep_open:
                 file.close()
-        self.last_time = previous
-        self.frame_count += len(rows)
-        if values.size:
-            low, high = float(values.min()), float(values.max())
-            if not (math.isfinite(low) and math.isfinite(high)):
-                finite = values[numpy.isfinite(values)]
-                if not finite.size:
-                    return
-                low, high = float(finite.min()), float(finite.max())
-            self.minimum = min(self.minimum, low)
-            self.maximum = max(self.maximum, high)
-
-    def write_frames(self, times, values):
-        """Appends many frames at once from NumPy arrays: `times`, rising from
-        after the previous frame's, and `values`, frames x segments."""
-        import numpy
-
-        times = numpy.asarray(times, dtype="<f8")
-        values = numpy.asarray(values)
-        if values.shape != (len(times), self.segment_count):
-            raise ValueError(f"values of shape {values.shape} for {len(times)} frames of "
-                             f"{self.segment_count} segments")
-        if not len(times):
-            return
-        steps = numpy.diff(times, prepend=self.last_time)
-        if not (numpy.isfinite(times).all() and (steps > 0).all()):
-            raise ValueError(f"frame times from {times[0]} do not rise from {self.last_time}")
-        # The records as they are stored, built in place: one copy of the values.
-        records = numpy.empty((len(times), self.segment_count + 1), dtype="<f8")
-        records[:, 0] = times
-        records[:, 1:] = values
-        self._file.write(memoryview(records))
         self.last_time = float(times[-1])
-        self.frame_count += len(times)
-        values = records[:, 1:]
+        self.frame_count += len(rows)
         low, high = values.min(initial=math.inf), values.max(initial=-math.inf)
         if not (math.isfinite(low) and math.isfinite(high)):
             finite = values[numpy.isfinite(values)]
