@@ -540,6 +540,13 @@ double TNeuronDataFile::SeekFrame(double t) {
   return CurrentTime();
 }
 
+std::int64_t TNeuronDataFile::CountFramesBetween(double first, double last) {
+  if (FileName.empty() || !LoadFrameTimes())
+    return -1;
+  return std::count_if(FrameTimes.begin(), FrameTimes.end(),
+                       [first, last](double t) { return t >= first && t <= last; });
+}
+
 double TNeuronDataFile::StepForward(int skip) {
   // The index check ends the way also when times are not numbers.
   if (FileName.empty() || CurrentTime() >= LastFrameTime || CurrentFrameIndex >= FrameCount - 1)

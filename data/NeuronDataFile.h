@@ -147,6 +147,10 @@ public:
   double FindNearestFrameTime(double t);
   // Makes the frame nearest to t current.
   double SeekFrame(double t);
+  // How many frames have a time from first to last inclusive (all of them
+  // once the times are read); -1 while nothing is loaded or when the file can
+  // no longer be read.
+  std::int64_t CountFramesBetween(double first, double last);
   // Advances by skip + 1 frames (a negative skip counts as 0), stopping at
   // the last frame; -1.0 if the current time is already the last or later.
   double StepForward(int skip);

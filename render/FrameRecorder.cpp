@@ -68,6 +68,30 @@ QString TFrameRecorder::SequenceFileName(const QString &folder, const QString &b
       QString("%1_%2.png").arg(baseName, QString("%1").arg(n, 5, 10, QChar('0'))));
 }
 
+QString TFrameRecorder::NumberedFileName(const QString &pattern, int n) {
+  static const QRegularExpression field(R"(%(%|(0[1-9])?d))");
+  QString name;
+  qsizetype from = 0;
+  int fields = 0;
+  for (QRegularExpressionMatchIterator it = field.globalMatch(pattern); it.hasNext();) {
+    const QRegularExpressionMatch match = it.next();
+    name += pattern.mid(from, match.capturedStart() - from);
+    from = match.capturedEnd();
+    if (match.captured(1) == "%") {
+      name += '%';
+      continue;
+    }
+    ++fields;
+    const int width = match.captured(2).isEmpty() ? 0 : match.captured(2).mid(1).toInt();
+    name += QString("%1").arg(n, width, 10, QChar('0'));
+  }
+  name += pattern.mid(from);
+  // A "%" left over is a field of another kind.
+  if (fields != 1 || name.count('%') != pattern.count("%%"))
+    return {};
+  return name;
+}
+
 QStringList TFrameRecorder::ExistingOutput(const TMovieRequest &request, const QString &baseName) {
   if (request.Format == TMovieFormat::Mp4)
     return QFileInfo::exists(request.MoviePath) ? QStringList{request.MoviePath} : QStringList{};
@@ -152,7 +176,10 @@ bool TFrameRecorder::WriteToEncoder(const QImage &frame) {
 }
 
 bool TFrameRecorder::WriteImage(const QImage &frame) {
-  const QString path = SequenceFileName(Movie.ImageFolder, BaseName, Frames + 1);
+  const QString path =
+      Movie.ImagePattern.isEmpty()
+          ? SequenceFileName(Movie.ImageFolder, BaseName, Frames + 1)
+          : QDir(Movie.ImageFolder).filePath(NumberedFileName(Movie.ImagePattern, Frames + 1));
   QImageWriter writer(path, "png");
   if (!writer.write(frame))
     return Fail(QString("Could not write %1: %2").arg(path, writer.errorString()));

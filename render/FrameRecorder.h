@@ -44,6 +44,10 @@ public:
   static QSize EvenSize(const QSize &size);
   // The n-th image (from 1) of a sequence: folder/baseName_00001.png.
   static QString SequenceFileName(const QString &folder, const QString &baseName, int n);
+  // The n-th file name of pattern: its one number field (%d, or %0Nd for N
+  // digits at least, N up to 9) written with n, "%%" as "%". Empty when the
+  // pattern has no such field, more than one, or another "%".
+  static QString NumberedFileName(const QString &pattern, int n);
   // The files that a recording of request would replace: the movie file, or
   // the numbered images of baseName in the folder.
   static QStringList ExistingOutput(const TMovieRequest &request, const QString &baseName);

@@ -1,6 +1,7 @@
 #include "render/OpenGLDisplayPanel.h"
 
 #include "render/DevicePixels.h"
+#include "render/OffscreenTarget.h"
 #include "settings/MessageDialog.h"
 
 #include <QContextMenuEvent>
@@ -138,6 +139,10 @@ private:
 
 TOpenGLDisplayPanel::TOpenGLDisplayPanel(QWidget *parent) : QWidget(parent) {
   setObjectName("OpenGLDisplayPanel");
+  if (DrawsOffscreen()) {
+    Offscreen = std::make_unique<TOffscreenTarget>();
+    return;
+  }
   Window = new TNativeWindow(*this);
   // The container owns the window from here on.
   Container = QWidget::createWindowContainer(Window, this);
@@ -148,6 +153,11 @@ TOpenGLDisplayPanel::TOpenGLDisplayPanel(QWidget *parent) : QWidget(parent) {
 TOpenGLDisplayPanel::~TOpenGLDisplayPanel() {
   ReleaseFonts();
   Context.reset();
+  Offscreen.reset();
+}
+
+bool TOpenGLDisplayPanel::DrawsOffscreen() {
+  return QGuiApplication::platformName() == QLatin1String("offscreen");
 }
 
 QSurfaceFormat TOpenGLDisplayPanel::RequestedFormat() {
@@ -171,7 +181,9 @@ QWindow *TOpenGLDisplayPanel::NativeWindow() const {
 }
 
 QSurfaceFormat TOpenGLDisplayPanel::format() const {
-  return Context ? Context->format() : Window->format();
+  if (Context)
+    return Context->format();
+  return Window != nullptr ? Window->format() : RequestedFormat();
 }
 
 TGlyphFont &TOpenGLDisplayPanel::AddGlyphFont(const QString &name, int pointSize) {
@@ -216,6 +228,16 @@ void KeepFreedHeapTop() {
 bool TOpenGLDisplayPanel::EnsureContext() {
   if (Initialized)
     return true;
+  if (Offscreen) {
+    if (Failure != TContextFailure::None)
+      return false;
+    if (!Offscreen->Create() || !Offscreen->MakeCurrent(PixelSize().expandedTo({1, 1}))) {
+      Failure =
+          Offscreen->IsCreated() ? TContextFailure::MakeCurrent : TContextFailure::RenderingContext;
+      return false;
+    }
+    return FinishContext();
+  }
   // No native window yet (never shown): nothing failed, there is nothing to
   // draw on. A failed step is not tried again.
   if (Window->handle() == nullptr || Failure != TContextFailure::None)
@@ -232,6 +254,10 @@ bool TOpenGLDisplayPanel::EnsureContext() {
   }
   Context = std::move(context);
   BufferSize = PixelSize();
+  return FinishContext();
+}
+
+bool TOpenGLDisplayPanel::FinishContext() {
   Initialized = true;
   KeepFreedHeapTop();
   FollowPixelRatio();
@@ -250,7 +276,7 @@ void TOpenGLDisplayPanel::FollowPixelRatio() {
   // Lists of the old ratio are deleted in their context; without a context
   // there are none. A context that cannot be made current now is tried again
   // at the next frame.
-  const bool current = Initialized && Context->makeCurrent(Window);
+  const bool current = Initialized && MakeContextCurrent();
   if (Initialized && !current)
     return;
   DrawnRatio = ratio;
@@ -267,34 +293,42 @@ void TOpenGLDisplayPanel::FollowPixelRatio() {
 bool TOpenGLDisplayPanel::MakeContextCurrent() {
   if (!EnsureContext())
     return false;
+  if (Offscreen)
+    return Offscreen->MakeCurrent(PixelSize().expandedTo({1, 1}));
   return Context->makeCurrent(Window) && QOpenGLContext::currentContext() == Context.get();
 }
 
 void TOpenGLDisplayPanel::makeCurrent() {
+  if (Offscreen && Initialized)
+    Offscreen->MakeCurrent(PixelSize().expandedTo({1, 1}));
   if (Context)
     Context->makeCurrent(Window);
 }
 
 void TOpenGLDisplayPanel::doneCurrent() {
+  if (Offscreen)
+    Offscreen->DoneCurrent();
   if (Context)
     Context->doneCurrent();
 }
 
 void TOpenGLDisplayPanel::ReleaseFonts() {
   // The lists die with the context; delete them while it still has a surface.
-  if (!Context || !Context->makeCurrent(Window))
+  if (!Initialized || !MakeContextCurrent())
     return;
   for (const std::unique_ptr<TGlyphFont> &font : Fonts)
     font->Release();
-  Context->doneCurrent();
+  doneCurrent();
 }
 
 bool TOpenGLDisplayPanel::IsExposed() const {
+  if (Offscreen)
+    return isVisible();
   return Window->isExposed();
 }
 
 qreal TOpenGLDisplayPanel::PixelRatio() const {
-  return Window->devicePixelRatio();
+  return Window != nullptr ? Window->devicePixelRatio() : devicePixelRatioF();
 }
 
 QSize TOpenGLDisplayPanel::PixelSize() const {
@@ -314,7 +348,7 @@ QImage TOpenGLDisplayPanel::ReadBackBuffer() const {
   QImage image(size, QImage::Format_RGB32);
   if (image.isNull())
     return {};
-  glReadBuffer(GL_BACK);
+  glReadBuffer(Offscreen ? TOffscreenTarget::ReadBuffer() : GL_BACK);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   // Little-endian BGRA bytes are RGB32's words; rows come bottom up. One pass
   // turns the rows over and makes them opaque.
@@ -338,6 +372,13 @@ bool TOpenGLDisplayPanel::PaintNow(QImage *picture) {
   // A ratio that changed without a screen change (the screen's own scale)
   // is found here; the fonts of this frame already follow it.
   FollowPixelRatio();
+  // Off screen the frame stays in the framebuffer: there is nothing to swap.
+  if (Offscreen) {
+    DrawWithRenderer();
+    if (picture != nullptr)
+      *picture = ReadBackBuffer();
+    return true;
+  }
   // The driver takes the window's size for its buffers when the context is
   // created and after each swap: the first frame after a resize that came
   // before the first swap would go into buffers of the old size. That frame
@@ -363,18 +404,23 @@ QImage TOpenGLDisplayPanel::grabFramebuffer() {
 
 void TOpenGLDisplayPanel::resizeEvent(QResizeEvent *event) {
   // The native window follows at once, so that the next frame has its size.
-  Container->setGeometry(rect());
+  if (Container != nullptr)
+    Container->setGeometry(rect());
   QWidget::resizeEvent(event);
   emit Resized();
 }
 
 bool TOpenGLDisplayPanel::event(QEvent *event) {
-  if (event->type() == QEvent::CursorChange)
+  if (event->type() == QEvent::CursorChange && Window != nullptr)
     Window->setCursor(cursor());
   const bool result = QWidget::event(event);
   // The context and the fonts exist as soon as the panel is on screen.
-  if (event->type() == QEvent::Show)
+  if (event->type() == QEvent::Show) {
     EnsureContext();
+    // Off screen nothing else tells the views that they can draw.
+    if (Offscreen)
+      emit Exposed();
+  }
   return result;
 }
 
@@ -382,7 +428,7 @@ TContextFailure TOpenGLDisplayPanel::CheckContext() {
   if (isValid() || !isVisible() || size().isEmpty() || !IsExposed())
     return TContextFailure::None;
   TContextFailure failure = TContextFailure::DeviceContext;
-  if (Window->handle() != nullptr && !EnsureContext())
+  if ((Offscreen || Window->handle() != nullptr) && !EnsureContext())
     failure = Failure;
   if (isValid())
     return TContextFailure::None;
@@ -395,6 +441,12 @@ TContextFailure TOpenGLDisplayPanel::CheckContext() {
 }
 
 TContextFailure TOpenGLDisplayPanel::ProbeContext() {
+  if (DrawsOffscreen()) {
+    TOffscreenTarget target;
+    if (!target.Create())
+      return TContextFailure::RenderingContext;
+    return target.MakeCurrent({1, 1}) ? TContextFailure::None : TContextFailure::MakeCurrent;
+  }
   QOffscreenSurface surface;
   surface.setFormat(RequestedFormat());
   surface.create();

@@ -11,6 +11,7 @@
 
 class QOpenGLContext;
 class QWindow;
+class TOffscreenTarget;
 class TOpenGLDisplayPanel;
 
 // What draws on a panel; the panel calls it with its context current and the
@@ -54,6 +55,12 @@ const char *ContextFailureMessage(TContextFailure failure);
 // device pixel ratio; when the ratio changes (the window moved to a screen of
 // another density) they are built again and the panel reports itself resized,
 // so that its view fits its projection and draws again at the new ratio.
+//
+// Without a display (the toolkit's "offscreen" platform) the panel draws into
+// an off-screen target instead (TOffscreenTarget): no native window, a frame
+// drawn into a framebuffer that the picture is read from, nothing swapped. The
+// panel counts as exposed while it is visible. Everything else, the renderer,
+// the fonts and the reading back, is the same.
 class TOpenGLDisplayPanel : public QWidget {
   Q_OBJECT
 
@@ -63,6 +70,9 @@ public:
 
   // The format every panel asks for.
   static QSurfaceFormat RequestedFormat();
+  // Whether panels draw off screen: the application runs on the toolkit's
+  // "offscreen" platform, which has no OpenGL of its own.
+  static bool DrawsOffscreen();
 
   // Tries, off screen, the steps a panel's context needs: a surface, a context
   // of the requested format, making it current. A window must not hold a panel
@@ -119,7 +129,7 @@ public:
   // context exists.
   QImage grabFramebuffer();
 
-  // The native window, for tests that deliver events to it.
+  // The native window, for tests that deliver events to it; null off screen.
   QWindow *NativeWindow() const;
 
 signals:
@@ -142,6 +152,8 @@ private:
   // asks for a new fit and frame when the ratio changed (leaves the context
   // current when it exists).
   void FollowPixelRatio();
+  // Builds the fonts once the context is current for the first time.
+  bool FinishContext();
   void DrawWithRenderer();
   // The back buffer's pixels, top row first (context current).
   QImage ReadBackBuffer() const;
@@ -152,6 +164,7 @@ private:
   TNativeWindow *Window = nullptr;
   QWidget *Container = nullptr;
   std::unique_ptr<QOpenGLContext> Context;
+  std::unique_ptr<TOffscreenTarget> Offscreen;
   bool Initialized = false;
   // The size the window had when the context was created, and whether a frame
   // was swapped since.

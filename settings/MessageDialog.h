@@ -68,6 +68,9 @@ struct TMovieRequest {
   // The movie file (Mp4) and the folder of the images (PngSequence).
   QString MoviePath;
   QString ImageFolder;
+  // The images' file name in ImageFolder, with one number field as printf
+  // writes it ("frame_%05d.png"); empty names them after the recording.
+  QString ImagePattern;
   int FramesPerSecond = 25;
   // False when no encoder is at hand: only the images can be chosen.
   bool Mp4Offered = true;

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libqt6opengl6-dev
-  libgl-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0
+  libgl-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0 libegl-dev libegl-mesa0
   locales
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev

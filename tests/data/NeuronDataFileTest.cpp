@@ -296,6 +296,7 @@ TEST_F(ReaderTest, NothingLoadedGivesEmptyValues) {
     EXPECT_EQ(Data.SeekFrame(1.0), -1.0);
     EXPECT_EQ(Data.StepForward(0), -1.0);
     EXPECT_EQ(Data.StepBack(0), -1.0);
+    EXPECT_EQ(Data.CountFramesBetween(0.0, 1.0), -1);
     std::lock_guard lock(Data.GetFrameLock());
     EXPECT_EQ(Data.GetCurrentFrame(), nullptr);
   };
@@ -335,6 +336,17 @@ TEST_F(ReaderTest, FramesAfterTheLastWholeFrameAreIgnored) {
   EXPECT_EQ(Data.SeekFrame(0.0), 0.0);
   EXPECT_EQ(Data.SeekFrame(2.9), 2.0);
   EXPECT_EQ(CurrentValue(1), 2001.0);
+}
+
+TEST_F(ReaderTest, FramesBetweenTwoTimesCountBothEnds) {
+  Load(TRawDataFile{}, {0.0, 1.0, 2.0, 3.0});
+  const struct {
+    double First, Last;
+    std::int64_t Count;
+  } cases[] = {{0.0, 3.0, 4}, {1.0, 2.0, 2}, {0.5, 2.5, 2}, {2.0, 2.0, 1},
+               {2.1, 2.9, 0}, {3.0, 0.0, 0}, {-9.0, 9.0, 4}};
+  for (const auto &c : cases)
+    EXPECT_EQ(Data.CountFramesBetween(c.First, c.Last), c.Count) << c.First << ".." << c.Last;
 }
 
 TEST_F(ReaderTest, NearestFrameTiesGoToTheEarlierFrame) {
