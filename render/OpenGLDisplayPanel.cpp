@@ -203,10 +203,19 @@ namespace {
 // goes back to the system at once and every frame faults it in again, which on
 // large cells costs as much as the drawing; keep up to this much instead.
 constexpr int KeptHeapTop = 64 * 1024 * 1024;
+// Setting the trim threshold also fixes glibc's threshold for blocks of their
+// own mapping at 128 KB, so a frame read back for a recording (8 MB at
+// 1920 x 1080) and its copy in the encoder's pipe buffer would be mapped and
+// faulted in anew every frame. glibc's largest threshold (32 MB) keeps them in
+// the heap, where the next frame reuses them.
+constexpr int LargestHeapBlock = 32 * 1024 * 1024;
 
 void KeepFreedHeapTop() {
   static std::once_flag once;
-  std::call_once(once, [] { mallopt(M_TRIM_THRESHOLD, KeptHeapTop); });
+  std::call_once(once, [] {
+    mallopt(M_TRIM_THRESHOLD, KeptHeapTop);
+    mallopt(M_MMAP_THRESHOLD, LargestHeapBlock);
+  });
 }
 
 // The views draw large arrays in parts (DrawInParts): the GUI thread sets up
