@@ -2,6 +2,7 @@
 
 #include "render/FrameRecorder.h"
 
+#include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,6 +22,37 @@ TMovieRequest Images(const QString &folder) {
   request.Format = TMovieFormat::PngSequence;
   request.ImageFolder = folder;
   return request;
+}
+
+TEST(FrameRecorder, NumbersImagesByTheNamesField) {
+  const struct {
+    const char *Pattern;
+    int N;
+    const char *Name;
+  } cases[] = {
+      {"f_%05d.png", 7, "f_00007.png"},
+      {"%d.png", 123, "123.png"},
+      {"a%%b%03d.png", 4, "a%b004.png"},
+      {"%02d.png", 12345, "12345.png"},
+      {"f.png", 1, ""},
+      {"%05d_%05d.png", 1, ""},
+      {"%5d.png", 1, ""},
+      {"%s.png", 1, ""},
+      {"100%.png", 1, ""},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(TFrameRecorder::NumberedFileName(c.Pattern, c.N), QString(c.Name)) << c.Pattern;
+
+  QTemporaryDir dir;
+  TMovieRequest request = Images(dir.path());
+  request.ImagePattern = "frame-%03d.png";
+  TFrameRecorder recorder(request, "unused", Qt::white);
+  QImage frame(8, 6, QImage::Format_RGB32);
+  frame.fill(Qt::red);
+  ASSERT_TRUE(recorder.AddFrame(frame, 0.0));
+  ASSERT_TRUE(recorder.AddFrame(frame, 1.0));
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files, QDir::Name),
+            QStringList({"frame-001.png", "frame-002.png"}));
 }
 
 TEST(FrameRecorder, FitsAFrameOfAnotherSizeIntoTheMovie) {
