@@ -3,7 +3,10 @@
 // 1: MP4, 2: PNG), with frames delay 0 and Data.SleepPeriod as the second
 // argument; each iteration is one frame step. draws_per_frame counts the view's
 // drawings per step: recording reads the frame drawn, it does not draw again.
-// And the recorder alone, fed 800 x 600 frames.
+// And the recorder alone, fed 800 x 600 frames; and `dendrovia --render` of the
+// same cell and frames to MP4 without a display, at 800 x 600 and 1920 x 1080
+// (each iteration one whole run of the command; frames_per_s counts the
+// frames written).
 // Run under an X server: xvfb-run -a -s "-screen 0 1920x1080x24" dendrovia_bench_record
 
 #include "bench/BenchInputs.h"
@@ -14,7 +17,10 @@
 #include "views/Show3D.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -105,5 +111,41 @@ void RecorderThroughput(benchmark::State &state) {
       benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(RecorderThroughput)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The command on the 400-frame, 10,000-segment cell, without DISPLAY, into an
+// MP4 of width x height (the arguments).
+void HeadlessRender(benchmark::State &state) {
+  const TSampleNeuron::TShape shape{
+      .Sections = 200, .Trunks = 8, .Segments = 10000, .Points = 20000};
+  const QString data = QString::fromStdString(TBenchInputs::Get(shape, 400, 0.5));
+  QTemporaryDir dir;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.remove("DISPLAY");
+  environment.remove("WAYLAND_DISPLAY");
+  double frames = 0.0;
+  double seconds = 0.0;
+  for (auto _ : state) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    QElapsedTimer timer;
+    timer.start();
+    process.start(DENDROVIA_EXECUTABLE,
+                  {"--render", data, "--view", "3d", "--out", dir.filePath("x.mp4"), "--size",
+                   QString("%1x%2").arg(state.range(0)).arg(state.range(1))});
+    if (!process.waitForFinished(600000) || process.exitCode() != 0) {
+      state.SkipWithError(process.readAllStandardError().toStdString().c_str());
+      return;
+    }
+    seconds += static_cast<double>(timer.elapsed()) / 1000.0;
+    frames += 400.0;
+  }
+  state.counters["frames_per_s"] = frames / seconds;
+}
+BENCHMARK(HeadlessRender)
+    ->Args({800, 600})
+    ->Args({1920, 1080})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(2);
 
 } // namespace
