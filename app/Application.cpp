@@ -106,7 +106,7 @@ QString TDendroviaApplication::IniPathBeside(const QString &executablePath) {
   return QDir(file.path()).filePath(base + QStringLiteral(".ini"));
 }
 
-QString TDendroviaApplication::IniPathFor(const QString &executablePath) {
+QString TDendroviaApplication::IniPathFor(const QString &executablePath, bool createUserCopy) {
   const QString beside = IniPathBeside(executablePath);
   const QString folder = QFileInfo(executablePath).path();
   if (QFileInfo(folder).isWritable())
@@ -120,7 +120,7 @@ QString TDendroviaApplication::IniPathFor(const QString &executablePath) {
     defaults = QDir::cleanPath(folder + QStringLiteral("/../share/dendrovia/dendrovia.ini"));
   if (!QFileInfo(defaults).isFile())
     defaults.clear();
-  if (CreateUserIni(user, defaults))
+  if (createUserCopy && CreateUserIni(user, defaults))
     return user;
   return defaults.isEmpty() ? beside : defaults;
 }

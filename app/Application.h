@@ -33,8 +33,10 @@ public:
   // for an installed program, dendrovia/dendrovia.ini in the user's configuration
   // folder, created on first use from the installation's defaults: the INI beside
   // the executable, else <prefix>/share/dendrovia/dendrovia.ini. A per-user file
-  // that cannot be created leaves the installation's defaults to read.
-  static QString IniPathFor(const QString &executablePath);
+  // that cannot be created leaves the installation's defaults to read. Without
+  // createUserCopy nothing is created: a reader that never writes the settings
+  // (the render command) gets the defaults until the program made the copy.
+  static QString IniPathFor(const QString &executablePath, bool createUserCopy = true);
 
   // The user's configuration folder: $XDG_CONFIG_HOME when it is an absolute
   // path, otherwise $HOME/.config.

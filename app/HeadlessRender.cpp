@@ -116,7 +116,9 @@ int THeadlessRender::RunCommand(int argc, char **argv) {
   TOptions::SetErrorReport([](const std::string &caption, const std::string &text) {
     std::fprintf(stderr, "dendrovia: %s: %s\n", caption.c_str(), text.c_str());
   });
-  const QString ini = TDendroviaApplication::IniPathFor(QCoreApplication::applicationFilePath());
+  // The interactive program's settings file, never created from here.
+  const QString ini =
+      TDendroviaApplication::IniPathFor(QCoreApplication::applicationFilePath(), false);
   TOptions::Instance().LoadFromIni(QFile::encodeName(ini).toStdString());
   THeadlessRender render(*arguments.Request);
   return render.Run();
