@@ -144,6 +144,17 @@ def encode_header(description, unit, sections, time_unit_factor=MILLISECONDS):
     return EncodedHeader(bytes(data), range_offset, segment_count)
 
 
+def _widened(minimum, maximum, values):
+    """The range from `minimum` to `maximum` widened to the finite `values`."""
+    low, high = values.min(initial=math.inf), values.max(initial=-math.inf)
+    if not (math.isfinite(low) and math.isfinite(high)):
+        finite = values[numpy.isfinite(values)]
+        if not finite.size:
+            return minimum, maximum
+        low, high = finite.min(), finite.max()
+    return min(minimum, float(low)), max(maximum, float(high))
+
+
 class DataFileWriter:
     """Writes a data file: the header and the sections at once, then frames,
     then the range of the values written in place in the header.
@@ -236,14 +247,7 @@ class DataFileWriter:
                 file.close()
         self.last_time = float(times[-1])
         self.frame_count += len(rows)
-        low, high = values.min(initial=math.inf), values.max(initial=-math.inf)
-        if not (math.isfinite(low) and math.isfinite(high)):
-            finite = values[numpy.isfinite(values)]
-            if not finite.size:
-                return
-            low, high = finite.min(), finite.max()
-        self.minimum = min(self.minimum, float(low))
-        self.maximum = max(self.maximum, float(high))
+        self.minimum, self.maximum = _widened(self.minimum, self.maximum, values)
 
     def close(self):
         """Writes the range of the finite values written (0 to 0 if there were
@@ -515,6 +519,8 @@ def _sampler(variable, segment_lists, scale=1.0):
     for index, pointer in enumerate(pointers):
         gatherer.pset(index, pointer)
     buffer = h.Vector(max(1, len(pointers)))
+    # A view of the buffer, which gather fills in place.
+    gathered = buffer.as_numpy()[: len(pointers)]
     pointer_columns = numpy.array(pointer_columns, dtype=numpy.intp)
     present_columns = numpy.flatnonzero(present)
 
@@ -522,7 +528,7 @@ def _sampler(variable, segment_lists, scale=1.0):
         values = numpy.zeros(len(flat))
         if pointers:
             gatherer.gather(buffer)
-            values[pointer_columns] = buffer.as_numpy()[: len(pointers)]
+            values[pointer_columns] = gathered
         for column, seg in slow:
             values[column] = get(seg)
         if scale != 1:
@@ -599,6 +605,17 @@ BLOCK_BYTES = 4 * 1024 * 1024
 
 def _block_rows(segment_count):
     return max(1, BLOCK_BYTES // (8 * (segment_count + 1)))
+
+
+def _runs(here, there):
+    """Runs of consecutive indices `here` whose `there` are consecutive too:
+    (first here, first there, count)."""
+    if not len(here):
+        return []
+    breaks = numpy.flatnonzero((numpy.diff(here) != 1) | (numpy.diff(there) != 1)) + 1
+    starts = numpy.concatenate(([0], breaks))
+    ends = numpy.concatenate((breaks, [len(here)]))
+    return [(int(here[a]), int(there[a]), int(b - a)) for a, b in zip(starts, ends)]
 
 
 class _Frames:
@@ -696,24 +713,24 @@ class _OneFile(_Frames):
         if ranks.any(error is not None):
             raise error or OSError(f"another process could not open {path}")
         super().__init__(_block_rows(self.segment_count), len(present))
+        # The block's frames as this process's part of the file's records.
+        self.rows = numpy.empty((len(self.block), 1 + len(present)), dtype="<f8")
+        self.row_bytes = memoryview(self.rows).cast("B")
 
     def _plan_columns(self, place, present):
-        """Runs of this process's columns that lie side by side in the file:
-        (first column here, first column there, count); and the same for the
-        columns that lack the variable."""
-        def runs(local):
-            found = []
-            for i in local:
-                if found and found[-1][0] + found[-1][2] == i and \
-                        found[-1][1] + found[-1][2] == place[i]:
-                    found[-1][2] += 1
-                else:
-                    found.append([i, int(place[i]), 1])
-            return found
-
+        """Runs of this process's rows (the time, then its columns) that lie
+        side by side in the file's records, in bytes: (first here, first
+        there, length); and the runs of columns that lack the variable."""
         present = numpy.asarray(present, dtype=bool)
-        self.runs = runs(range(len(place)))
-        self.missing_runs = runs(numpy.flatnonzero(~present).tolist())
+        local = numpy.arange(len(place) + 1)
+        there = numpy.concatenate(([0], numpy.asarray(place) + 1))
+        if self.ranks.rank:
+            # Rank 0 writes the times.
+            local, there = local[1:], there[1:]
+        self.runs = [(8 * first, 8 * at, 8 * n) for first, at, n in _runs(local, there)]
+        lacking = numpy.flatnonzero(~present)
+        self.missing_runs = _runs(lacking + 1, there[lacking + (0 if self.ranks.rank else 1)])
+        self.lacking = lacking
         self.present = present
         self.frame_count = 0
         self.minimum, self.maximum = math.inf, -math.inf
@@ -728,23 +745,25 @@ class _OneFile(_Frames):
             rows[:, 1:] = self.block[:count]
             self.writer.write_rows(rows)
         else:
-            block = self.block[:count]
-            block[:, ~self.present] = 0.0
+            rows = self.rows[:count]
+            rows[:, 0] = self.times
+            rows[:, 1:] = self.block[:count]
+            rows[:, 1 + self.lacking] = 0.0
+            # A write per run of columns and frame, straight from the rows:
+            # these calls are most of what a process adds to the simulation.
+            data, fd, pwrite = self.row_bytes, self.fd, os.pwrite
+            row_size = 8 * rows.shape[1]
             frame_size = 8 * (self.segment_count + 1)
-            for k in range(count):
-                at = self.data_offset + (self.frame_count + k) * frame_size
-                if self.ranks.rank == 0:
-                    os.pwrite(self.fd, struct.pack("<d", self.times[k]), at)
-                row = block[k]
-                for first, column, n in self.runs:
-                    os.pwrite(self.fd, row[first:first + n].data, at + 8 * (1 + column))
+            at = self.data_offset + self.frame_count * frame_size
+            for here in range(0, count * row_size, row_size):
+                for first, there, size in self.runs:
+                    pwrite(fd, data[here + first:here + first + size], at + there)
+                at += frame_size
             self.frame_count += count
-            values = block[:, self.present]
-            if values.size:
-                finite = values[numpy.isfinite(values)]
-                if finite.size:
-                    self.minimum = min(self.minimum, float(finite.min()))
-                    self.maximum = max(self.maximum, float(finite.max()))
+            values = rows[:, 1:]
+            if self.lacking.size:
+                values = values[:, self.present]
+            self.minimum, self.maximum = _widened(self.minimum, self.maximum, values)
         self.times = []
 
     def close(self, complete=True):
@@ -763,11 +782,10 @@ class _OneFile(_Frames):
                     low = high = 0.0
                 low = after_word(low)
                 frame_size = 8 * (self.segment_count + 1)
-                for _, column, n in self.missing_runs:
+                for _, there, n in self.missing_runs:
                     run = struct.pack("<d", low) * n
                     for k in range(self.frame_count):
-                        os.pwrite(self.fd, run,
-                                  self.data_offset + k * frame_size + 8 * (1 + column))
+                        os.pwrite(self.fd, run, self.data_offset + k * frame_size + 8 * there)
                 if self.ranks.rank == 0:
                     os.pwrite(self.fd, struct.pack("<dd", low, high), self.range_offset)
         finally:
