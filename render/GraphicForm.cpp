@@ -226,7 +226,11 @@ void TGraphicForm::SaveImageMenuItemClick() {
   if (QFileInfo(path).suffix().isEmpty())
     path += ".png";
   QImageWriter writer(path);
-  writer.setQuality(95);
+  // For PNG the quality is the inverse of the compression level: keep the
+  // default there, or the file is written uncompressed.
+  const QString suffix = QFileInfo(path).suffix().toLower();
+  if (suffix == "jpg" || suffix == "jpeg")
+    writer.setQuality(95);
   if (!writer.write(image))
     ReportLater(Caption(), QString("Could not write %1: %2").arg(path, writer.errorString()));
 }
