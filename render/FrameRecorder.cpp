@@ -1,11 +1,13 @@
 #include "render/FrameRecorder.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QtEndian>
 
 namespace {
 
@@ -105,6 +107,34 @@ QStringList TFrameRecorder::ExistingOutput(const TMovieRequest &request, const Q
   return files;
 }
 
+bool TFrameRecorder::HoldsPlayableMovie(const QString &path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly))
+    return false;
+  const qint64 length = file.size();
+  bool header = false;
+  bool frames = false;
+  // Each box: a 32-bit size (1: a 64-bit size follows the type; 0: up to the
+  // end of the file) and a four-letter type. A box cut short ends the walk.
+  for (qint64 at = 0; at + 8 <= length && file.seek(at);) {
+    const QByteArray head = file.read(16);
+    if (head.size() < 8)
+      break;
+    quint64 size = qFromBigEndian<quint32>(head.constData());
+    if (size == 1 && head.size() == 16)
+      size = qFromBigEndian<quint64>(head.constData() + 8);
+    else if (size == 0)
+      size = static_cast<quint64>(length - at);
+    if (size < 8 || size > static_cast<quint64>(length - at))
+      break;
+    const QByteArray type = head.mid(4, 4);
+    header = header || type == "moov";
+    frames = frames || type == "mdat";
+    at += static_cast<qint64>(size);
+  }
+  return header && frames;
+}
+
 QImage TFrameRecorder::FitFrame(const QImage &image, const QSize &size, const QColor &background) {
   if (image.size() == size)
     return image.format() == QImage::Format_RGB32 ? image
@@ -137,11 +167,11 @@ bool TFrameRecorder::Begin(const QSize &size) {
   Size = size;
   if (Size.isEmpty())
     return Fail("The view has no pixels to record.");
-  if (Movie.Format == TMovieFormat::Mp4)
-    return StartEncoder();
-  if (!QDir().mkpath(Movie.ImageFolder))
-    return Fail(QString("Could not create the folder %1.").arg(Movie.ImageFolder));
-  return true;
+  const QString folder =
+      Movie.Format == TMovieFormat::Mp4 ? QFileInfo(Movie.MoviePath).path() : Movie.ImageFolder;
+  if (!QDir().mkpath(folder))
+    return Fail(QString("Could not create the folder %1.").arg(folder));
+  return Movie.Format == TMovieFormat::Mp4 ? StartEncoder() : true;
 }
 
 bool TFrameRecorder::StartEncoder() {
@@ -167,7 +197,8 @@ bool TFrameRecorder::WriteToEncoder(const QImage &frame) {
     if (!Encoder.waitForBytesWritten(EncoderTimeoutMs)) {
       if (Failed_)
         break;
-      if (Encoder.state() != QProcess::Running)
+      // An encoder that is ending closes the pipe before it is seen to end.
+      if (Encoder.state() != QProcess::Running || Encoder.waitForFinished(1000))
         return Fail("The movie encoder stopped: " + EncoderMessage());
       return Fail("The movie encoder takes no more frames.");
     }
@@ -223,15 +254,17 @@ bool TFrameRecorder::Fail(const QString &text) {
     return false;
   Failed_ = true;
   ErrorText = text;
-  if (Frames > 0)
-    ErrorText += "\n" + (Movie.Format == TMovieFormat::Mp4
-                             ? QString("The movie up to here is in %1.").arg(Movie.MoviePath)
-                             : QString("The images up to here are in %1.").arg(Movie.ImageFolder));
+  // The encoder ends first, so that the file is checked as it stays. A frame
+  // handed to an encoder that could not open its file is in no movie.
   if (Encoder.state() != QProcess::NotRunning) {
     Finishing = true;
     Encoder.kill();
     Encoder.waitForFinished(EncoderTimeoutMs);
   }
+  if (Frames > 0 && Movie.Format == TMovieFormat::PngSequence)
+    ErrorText += QString("\nThe images up to here are in %1.").arg(Movie.ImageFolder);
+  else if (Frames > 0 && HoldsPlayableMovie(Movie.MoviePath))
+    ErrorText += QString("\nThe movie up to here is in %1.").arg(Movie.MoviePath);
   emit Failed();
   return false;
 }

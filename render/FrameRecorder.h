@@ -23,7 +23,8 @@
 //
 // A failure (the encoder ends or cannot keep up, a disk error) makes the
 // recorder stop, keep its message in Error() and emit Failed once; the
-// frames written so far stay where they are. GUI thread only.
+// frames written so far stay where they are, and the message says where only
+// when they are there. GUI thread only.
 class TFrameRecorder : public QObject {
   Q_OBJECT
 
@@ -51,6 +52,9 @@ public:
   // The files that a recording of request would replace: the movie file, or
   // the numbered images of baseName in the folder.
   static QStringList ExistingOutput(const TMovieRequest &request, const QString &baseName);
+  // Whether path holds a movie that plays: its header (moov) and at least one
+  // whole box of frames (mdat), as the top-level boxes of the file show.
+  static bool HoldsPlayableMovie(const QString &path);
   // image as a frame of size: itself when it has that size, else scaled to fit
   // and centred on background.
   static QImage FitFrame(const QImage &image, const QSize &size, const QColor &background);

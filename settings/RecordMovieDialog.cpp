@@ -1,12 +1,15 @@
 #include "settings/RecordMovieDialog.h"
 
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTemporaryFile>
 
 TRecordMovieDialog::TRecordMovieDialog(const TMovieRequest &initial, QWidget *parent)
     : QDialog(parent), Mp4Offered(initial.Mp4Offered) {
@@ -67,6 +70,8 @@ TRecordMovieDialog::TRecordMovieDialog(const TMovieRequest &initial, QWidget *pa
   connect(FolderBrowseButton, &QPushButton::clicked, this,
           &TRecordMovieDialog::FolderBrowseButtonClick);
   UpdateControls();
+  PathEdit()->setFocus();
+  PathEdit()->selectAll();
 }
 
 TMovieRequest TRecordMovieDialog::Request() const {
@@ -77,6 +82,37 @@ TMovieRequest TRecordMovieDialog::Request() const {
   request.FramesPerSecond = FramesPerSecondSpinBox->value();
   request.Mp4Offered = Mp4Offered;
   return request;
+}
+
+QLineEdit *TRecordMovieDialog::PathEdit() const {
+  return Mp4RadioButton->isChecked() ? MovieFileEdit : ImageFolderEdit;
+}
+
+QString TRecordMovieDialog::PrepareOutput(const TMovieRequest &request) {
+  const bool mp4 = request.Format == TMovieFormat::Mp4;
+  if (mp4 && QFileInfo(request.MoviePath).isDir())
+    return QString("%1 is a folder, not a file.").arg(request.MoviePath);
+  const QString folder = QDir::cleanPath(mp4 ? QFileInfo(request.MoviePath).absolutePath()
+                                             : QDir(request.ImageFolder).absolutePath());
+  if (!QDir().mkpath(folder))
+    return QString("Could not create the folder %1.").arg(folder);
+  // The permission bits do not tell: root writes anywhere they allow, and a
+  // read-only file system refuses whatever they say.
+  QTemporaryFile probe(QDir(folder).filePath(".dendrovia-XXXXXX"));
+  if (!probe.open())
+    return QString("Cannot write into the folder %1: %2").arg(folder, probe.errorString());
+  return {};
+}
+
+void TRecordMovieDialog::accept() {
+  const QString problem = PrepareOutput(Request());
+  if (problem.isEmpty()) {
+    QDialog::accept();
+    return;
+  }
+  ShowMessageBox(this, windowTitle(), problem, QMessageBox::Warning);
+  PathEdit()->setFocus();
+  PathEdit()->selectAll();
 }
 
 void TRecordMovieDialog::UpdateControls() {

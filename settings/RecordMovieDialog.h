@@ -12,7 +12,9 @@ class QSpinBox;
 
 // Asks where a recording goes: an MP4 file or a folder for numbered PNG
 // images, and the movie's frame rate. Without an encoder the MP4 choice is
-// disabled and a note says why.
+// disabled and a note says why. It opens with the path of the checked format
+// selected, so that typing replaces it; OK makes a missing folder and refuses,
+// with a message and the dialog kept open, one that cannot be written.
 class TRecordMovieDialog : public QDialog {
   Q_OBJECT
 
@@ -22,8 +24,17 @@ public:
   // The choice as the controls show it.
   TMovieRequest Request() const;
 
+  // Makes the folder that request writes into (the movie's, or the images')
+  // and tries a file in it; gives why the recording could not be written
+  // there, empty when it can.
+  static QString PrepareOutput(const TMovieRequest &request);
+
+  void accept() override;
+
 private:
   void UpdateControls();
+  // The path field of the checked format.
+  QLineEdit *PathEdit() const;
   void MovieBrowseButtonClick();
   void FolderBrowseButtonClick();
 

@@ -79,6 +79,7 @@ TEST(FrameRecorder, ReportsWhatKeepsItFromWriting) {
   QTemporaryDir dir;
   QFile blocker(dir.filePath("file"));
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  ASSERT_TRUE(QDir(dir.path()).mkdir("folder.mp4"));
   struct TCase {
     TMovieRequest Request;
     bool EmptyPath;
@@ -87,7 +88,9 @@ TEST(FrameRecorder, ReportsWhatKeepsItFromWriting) {
   for (const TCase &c :
        {TCase{Movie(dir.filePath("x.mp4")), true,
               "MP4 needs ffmpeg, which was not found on the PATH."},
-        TCase{Movie(dir.filePath("file/x.mp4")), false, "The movie encoder stopped: "},
+        TCase{Movie(dir.filePath("file/x.mp4")), false, "Could not create the folder "},
+        // The encoder takes frames before it finds it cannot open the file.
+        TCase{Movie(dir.filePath("folder.mp4")), false, "The movie encoder stopped: "},
         TCase{Images(dir.filePath("file/frames")), false, "Could not create the folder "}}) {
     std::optional<TScopedEmptyPath> path;
     if (c.EmptyPath)
@@ -105,7 +108,31 @@ TEST(FrameRecorder, ReportsWhatKeepsItFromWriting) {
     EXPECT_FALSE(added);
     EXPECT_EQ(failed.count(), 1);
     EXPECT_TRUE(recorder.Error().startsWith(c.Error)) << recorder.Error().toStdString();
+    // Nothing was written, so the message points to nothing.
+    EXPECT_FALSE(recorder.Error().contains("up to here")) << recorder.Error().toStdString();
   }
+  // A movie that a new folder holds, which a cut copy of it does not.
+  TFrameRecorder recorder(Movie(dir.filePath("new/sub/x.mp4")), "x", Qt::white);
+  QImage frame(64, 48, QImage::Format_RGB32);
+  frame.fill(Qt::gray);
+  for (int n = 0; n < 3; ++n)
+    ASSERT_TRUE(recorder.AddFrame(frame, n)) << recorder.Error().toStdString();
+  ASSERT_TRUE(recorder.Finish());
+  QFile movie(dir.filePath("new/sub/x.mp4"));
+  ASSERT_TRUE(movie.open(QIODevice::ReadOnly));
+  const QByteArray bytes = movie.readAll();
+  QFile cut(dir.filePath("cut.mp4"));
+  ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+  // Up to a few bytes into the first box of frames: the header alone.
+  cut.write(bytes.left(bytes.indexOf("mdat") + 8));
+  cut.close();
+  const std::vector<std::pair<QString, bool>> files{{movie.fileName(), true},
+                                                    {cut.fileName(), false},
+                                                    {dir.filePath("file"), false},
+                                                    {dir.filePath("none"), false}};
+  for (const auto &[path, plays] : files)
+    EXPECT_EQ(TFrameRecorder::HoldsPlayableMovie(path), plays) << path.toStdString();
+  EXPECT_EQ(ProbeMovie(movie.fileName()).Frames, 3);
 }
 
 } // namespace

@@ -4,11 +4,16 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -114,5 +119,62 @@ TEST(RecordMovieDialog, OffersWhatTheEncoderAllowsAndGivesTheChoice) {
         .findChild<QLineEdit *>(c.Given == TMovieFormat::Mp4 ? "MovieFileEdit" : "ImageFolderEdit")
         ->clear();
     EXPECT_FALSE(ok->isEnabled());
+  }
+}
+
+// Typing as the X server delivers it goes to the path of the checked format
+// and replaces it; OK makes a missing folder and refuses one it cannot write.
+TEST(RecordMovieDialog, OpensInThePathAndAcceptsOnlyAFolderItCanWrite) {
+  QTemporaryDir dir;
+  QFile(dir.filePath("file")).open(QIODevice::WriteOnly);
+  QStringList boxes;
+  TScopedMessageBoxHandler handler([&](QWidget *, const QString &caption, const QString &text,
+                                       QMessageBox::Icon, QMessageBox::StandardButtons) {
+    boxes << caption + ": " + text;
+    return QMessageBox::Ok;
+  });
+  struct TCase {
+    TMovieFormat Format;
+    QString Typed;
+    // The folder made, or the message when it is refused.
+    QString Made, Refused;
+  };
+  for (const TCase &c :
+       {TCase{TMovieFormat::Mp4, "new/sub/x.mp4", "new/sub", ""},
+        TCase{TMovieFormat::PngSequence, "frames/a", "frames/a", ""},
+        TCase{TMovieFormat::Mp4, "file/x.mp4", "", "Could not create the folder %1/file."},
+        TCase{TMovieFormat::PngSequence, "file/a", "", "Could not create the folder %1/file/a."},
+        TCase{TMovieFormat::Mp4, "new", "", "%1/new is a folder, not a file."},
+        TCase{TMovieFormat::Mp4, "/proc/x.mp4", "", "Cannot write into the folder /proc: "}}) {
+    TMovieRequest initial;
+    initial.Format = c.Format;
+    initial.MoviePath = dir.filePath("old.mp4");
+    initial.ImageFolder = dir.filePath("old");
+    TRecordMovieDialog dialog(initial);
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    const QString typed = c.Typed.startsWith('/') ? c.Typed : dir.filePath(c.Typed);
+    ASSERT_EQ(QProcess::execute("xdotool", {"type", "--delay", "5", typed}), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+      const TMovieRequest request = dialog.Request();
+      return (c.Format == TMovieFormat::Mp4 ? request.MoviePath : request.ImageFolder) == typed;
+    }));
+    boxes.clear();
+    QTest::keyClick(&dialog, Qt::Key_Return);
+    if (c.Refused.isEmpty()) {
+      EXPECT_EQ(dialog.result(), QDialog::Accepted) << boxes.join('\n').toStdString();
+      EXPECT_TRUE(QFileInfo(dir.filePath(c.Made)).isDir()) << c.Made.toStdString();
+      EXPECT_TRUE(boxes.isEmpty());
+      // The trial file is gone.
+      EXPECT_EQ(QDir(dir.filePath(c.Made))
+                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                QStringList());
+    } else {
+      EXPECT_TRUE(dialog.isVisible());
+      ASSERT_EQ(boxes.size(), 1);
+      EXPECT_TRUE(boxes.constFirst().startsWith("Record movie: " + c.Refused.arg(dir.path())))
+          << boxes.constFirst().toStdString();
+    }
   }
 }
