@@ -351,6 +351,19 @@ bool TDataControlForm::eventFilter(QObject *watched, QEvent *event) {
   return QWidget::eventFilter(watched, event);
 }
 
+void TDataControlForm::showEvent(QShowEvent *event) {
+  QWidget::showEvent(event);
+  if (!LoadFailureToTell)
+    return;
+  LoadFailureToTell = false;
+  // After the show: the opener captions the window once it has opened the file.
+  QTimer::singleShot(0, this, [this] {
+    ShowMessageBox(this, windowTitle(),
+                   QString("Could not open %1: %2.").arg(FileName_, LoadFailure_),
+                   QMessageBox::Warning);
+  });
+}
+
 void TDataControlForm::keyPressEvent(QKeyEvent *event) {
   if (event->key() == Qt::Key_F1 && !Destroying) {
     ShowHelpWindow(event->modifiers().testFlag(Qt::ControlModifier));
@@ -488,6 +501,8 @@ bool TDataControlForm::IsPlaying() const {
 void TDataControlForm::OpenFile(const QString &fileName) {
   FileName_ = fileName;
   Data_->Load(fileName.toStdString());
+  LoadFailure_ = QString::fromStdString(Data_->DescribeLoadError(Settings.DataFileSignature));
+  LoadFailureToTell = !LoadFailure_.isEmpty();
 
   const TOptions::TControlPanelSettings &panel = Settings.ControlPanel;
   SetText(DataRangeLabel, SettingsText(panel.DataRange) +

@@ -45,9 +45,14 @@ public:
   ~TDataControlForm() override;
 
   // Loads the file and fills the window. A file that cannot be read (or a
-  // directory) leaves an empty model: zero ranges, an empty item list, and no
-  // message.
+  // directory) leaves an empty model: zero ranges and an empty item list; the
+  // window still opens, and when it is first shown a message box with its
+  // caption says why.
   void OpenFile(const QString &fileName);
+  // Why OpenFile found no model, in the reader's words ("no such file");
+  // empty when it loaded one. For those who open files without a window to
+  // read, such as the command line.
+  const QString &LoadFailure() const { return LoadFailure_; }
 
   int32_t WindowNumber() const { return WindowNumber_; }
   void SetWindowNumber(int32_t number) { WindowNumber_ = number; }
@@ -93,6 +98,7 @@ public:
 
 protected:
   void keyPressEvent(QKeyEvent *event) override;
+  void showEvent(QShowEvent *event) override;
 
 private:
   void CreateControls();
@@ -163,6 +169,9 @@ private:
   TOptions &Settings;
   int32_t WindowNumber_ = 0;
   QString FileName_;
+  QString LoadFailure_;
+  // Set by a failed OpenFile until the window has said why.
+  bool LoadFailureToTell = false;
   std::unique_ptr<TNeuronDataFile> Data_;
   std::unique_ptr<TDataToColor> Palette_;
   TSelectedPointList FtPoints;

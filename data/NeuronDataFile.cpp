@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -33,6 +34,8 @@ constexpr double MinCutRatio = 0.0001;
 // which then costs less than copying the frames.
 constexpr std::int64_t TimeBlockBytes = std::int64_t{1} << 20;
 constexpr std::int64_t MaxTimeStride = 16384;
+// The part of the file being read once the sections are done.
+constexpr std::int32_t FramesPart = -2;
 
 struct TFormatError {
   TDataFileError Kind;
@@ -223,9 +226,21 @@ private:
 void TNeuronDataFile::Load(const std::string &fileName) {
   Clear();
   LoadError = TDataFileError::None;
+  LoadErrno = 0;
+  LoadSection = -1;
+  LoadSignature.clear();
   DataFile.reset(std::fopen(fileName.c_str(), "rb"));
   if (!DataFile) {
+    LoadErrno = errno;
     LoadError = TDataFileError::CannotOpen;
+    return;
+  }
+  // A folder opens for reading here, and only reading it fails.
+  struct stat status {};
+  if (fstat(fileno(DataFile.get()), &status) != 0 || !S_ISREG(status.st_mode)) {
+    DataFile.reset();
+    LoadError = TDataFileError::NotAFile;
+    LoadErrno = S_ISDIR(status.st_mode) ? EISDIR : 0;
     return;
   }
   try {
@@ -241,6 +256,56 @@ void TNeuronDataFile::Load(const std::string &fileName) {
     throw;
   }
   FileName = fileName;
+}
+
+std::string TNeuronDataFile::DescribeLoadError(const std::string &signature) const {
+  const std::string where = LoadSection == FramesPart ? "the first frame"
+                            : LoadSection < 0         ? "the header"
+                                              : "section " + std::to_string(LoadSection + 1);
+  switch (LoadError) {
+  case TDataFileError::None:
+    return {};
+  case TDataFileError::CannotOpen:
+    if (LoadErrno == ENOENT)
+      return "no such file";
+    return "it cannot be opened: " + std::string(std::strerror(LoadErrno));
+  case TDataFileError::NotAFile:
+    return LoadErrno == EISDIR ? "a folder, not a file" : "not a plain file";
+  case TDataFileError::Empty:
+    return "the file is empty";
+  default:
+    break;
+  }
+  if (LoadSignature != signature)
+    return "not a simulation data file: it does not start with " + signature;
+  switch (LoadError) {
+  case TDataFileError::Truncated:
+    return where + " is cut short";
+  case TDataFileError::WordTooLong:
+    return "a word in " + where + " is longer than 255 characters";
+  case TDataFileError::LineTooLong:
+    return "the description is longer than 255 characters";
+  case TDataFileError::BadCount:
+    return "a count in " + where + " is negative, not a number or too large";
+  case TDataFileError::CountBeyondFile:
+    return where + " counts more than the file holds";
+  case TDataFileError::BadParent:
+    return where + " names a parent that does not come before it";
+  case TDataFileError::BadNumber:
+    return where + " has a length, coordinate or diameter that is negative or not finite";
+  case TDataFileError::NoSections:
+    return "the header counts no sections";
+  case TDataFileError::NoSegments:
+    return where + " has no segments";
+  case TDataFileError::NoPoints:
+    return where + " has no points";
+  case TDataFileError::SegmentSum:
+    return "the sections' segments do not add up to the header's count";
+  case TDataFileError::NoFrame:
+    return "no whole frame follows the sections";
+  default:
+    return "it cannot be read";
+  }
 }
 
 void TNeuronDataFile::Clear() {
@@ -264,11 +329,14 @@ void TNeuronDataFile::Clear() {
 
 void TNeuronDataFile::ReadModel() {
   TReader in(DataFile.get());
+  if (in.GetLength() == 0)
+    Reject(TDataFileError::Empty);
   constexpr double Huge = std::numeric_limits<double>::max();
   MinX = MinY = MinZ = Huge;
   MaxX = MaxY = MaxZ = -Huge;
 
   Header.Signature = in.Word();
+  LoadSignature = Header.Signature;
   Header.Reserved1 = in.Double();
   Header.Description = in.Line();
   Header.SectionCount = in.Count();
@@ -287,8 +355,11 @@ void TNeuronDataFile::ReadModel() {
 
   Sections.resize(static_cast<std::size_t>(Header.SectionCount));
   std::int64_t segmentSum = 0;
-  for (std::int32_t k = 0; k < Header.SectionCount; ++k)
+  for (std::int32_t k = 0; k < Header.SectionCount; ++k) {
+    LoadSection = k;
     ReadSection(in, k, segmentSum);
+  }
+  LoadSection = FramesPart;
   if (segmentSum != Header.SegmentCount)
     Reject(TDataFileError::SegmentSum);
   BuildIndices();

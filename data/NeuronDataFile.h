@@ -21,8 +21,11 @@ enum class TDataFileError {
   None,
   // The file could not be opened.
   CannotOpen,
-  // The file ends, or cannot be read (a directory), inside the header or the
-  // sections.
+  // A folder, or another thing that is no plain file.
+  NotAFile,
+  // A file without a byte.
+  Empty,
+  // The file ends, or cannot be read, inside the header or the sections.
   Truncated,
   // A word (signature, unit, section name) longer than 255 characters.
   WordTooLong,
@@ -88,6 +91,11 @@ public:
   // value. Leaves the file, the frame lock and the palette alone.
   void Clear();
   TDataFileError GetLoadError() const { return LoadError; }
+  // Why the last Load left the model empty, in words for the user ("the
+  // header is cut short", "no such file"); empty after a successful Load. A
+  // file that fails and does not start with signature is named no data file
+  // at all, which says more than where its bytes stopped making sense.
+  std::string DescribeLoadError(const std::string &signature) const;
 
   // Attaches the palette that colours every frame read (not owned; null
   // detaches). Call RecolorCurrentFrame to colour the current frame.
@@ -193,6 +201,11 @@ private:
   TFilePtr DataFile;
   const TDataToColor *Palette = nullptr;
   TDataFileError LoadError = TDataFileError::None;
+  // Where the last Load failed: the errno of the open, the section being read
+  // (-1 in the header, -2 after the sections) and the first word of the file.
+  int LoadErrno = 0;
+  std::int32_t LoadSection = -1;
+  std::string LoadSignature;
 
   TDataFileHeader Header;
   std::vector<TDataFileSectionInfo> Sections;

@@ -98,6 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, size_t size) {
   TNeuronDataFile data;
   data.Load(path);
   Check(data.GetFileName().empty() == (data.GetLoadError() != TDataFileError::None));
+  Check(data.GetFileName().empty() != data.DescribeLoadError("MTSD").empty());
   if (!data.GetFileName().empty()) {
     CheckModel(data);
     data.SetPalette(&palette);

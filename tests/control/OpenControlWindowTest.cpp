@@ -77,9 +77,11 @@ protected:
   QString DataDir;
   std::unique_ptr<TMainForm> Form;
   std::vector<QString> Boxes;
-  TScopedMessageBoxHandler Handler{[this](QWidget *, const QString &, const QString &text,
+  std::vector<QString> Captions;
+  TScopedMessageBoxHandler Handler{[this](QWidget *, const QString &caption, const QString &text,
                                           QMessageBox::Icon, QMessageBox::StandardButtons) {
     Boxes.push_back(text);
+    Captions.push_back(caption);
     return QMessageBox::Ok;
   }};
 };
@@ -177,7 +179,45 @@ TEST_F(OpenControlWindowTest, ADirectoryOpensAnEmptyControlWindow) {
   EXPECT_EQ(window->windowTitle(), "Data Control - ");
   EXPECT_EQ(window->Data().GetItemCount(), 0);
   EXPECT_EQ(window->findChild<QListWidget *>("NeuronItemCheckListBox")->count(), 0);
+  ASSERT_TRUE(QTest::qWaitFor([this] { return !Boxes.empty(); }));
+  EXPECT_EQ(Boxes, std::vector<QString>{"Could not open " + DataDir + "/: a folder, not a file."});
+  EXPECT_EQ(Captions, std::vector<QString>{"Data Control - "});
+}
+
+// The window opens all the same, and says once, in its caption, what the
+// reader found.
+TEST_F(OpenControlWindowTest, AFileThatIsNoDataFileSaysWhyOnce) {
+  std::ofstream(DataDir.toStdString() + "/notes.dat") << "hello, world\n";
+  std::ofstream(DataDir.toStdString() + "/cut.dat") << "MTSD\n1234";
+  Start();
+  const std::vector<std::pair<QString, QString>> cases{
+      {"notes.dat", "not a simulation data file: it does not start with MTSD"},
+      {"cut.dat", "the header is cut short"},
+      {"gone.dat", "no such file"}};
+  for (const auto &[name, reason] : cases) {
+    Boxes.clear();
+    Captions.clear();
+    Form->OpenDataFile(DataDir + "/" + name);
+    TDataControlForm *window = Form->OpenControlWindows().back();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->Data().GetItemCount(), 0);
+    EXPECT_EQ(window->LoadFailure(), reason);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !Boxes.empty(); }));
+    EXPECT_EQ(Boxes,
+              std::vector<QString>{"Could not open " + DataDir + "/" + name + ": " + reason + "."});
+    EXPECT_EQ(Captions, std::vector<QString>{"Data Control - " + name});
+    window->hide();
+    window->show();
+    QTest::qWait(20);
+    EXPECT_EQ(Boxes.size(), 1u);
+  }
+  // A data file says nothing.
+  WriteData("run.dat");
+  Boxes.clear();
+  Form->OpenDataFile(DataDir + "/run.dat");
+  QTest::qWait(20);
   EXPECT_TRUE(Boxes.empty());
+  EXPECT_TRUE(Form->OpenControlWindows().back()->LoadFailure().isEmpty());
 }
 
 TEST_F(OpenControlWindowTest, WithoutAFileNameColumnTheDirectoryItselfOpens) {

@@ -304,9 +304,9 @@ TEST_F(ReaderTest, NothingLoadedGivesEmptyValues) {
   Data.Load((Dir / "missing.dat").string());
   EXPECT_EQ(Data.GetLoadError(), TDataFileError::CannotOpen);
   expectEmpty();
-  // A directory opens for reading on Linux, but reading it fails.
+  // A directory opens for reading on Linux, but it is no data file.
   Data.Load(Dir.string());
-  EXPECT_EQ(Data.GetLoadError(), TDataFileError::Truncated);
+  EXPECT_EQ(Data.GetLoadError(), TDataFileError::NotAFile);
   expectEmpty();
   // A failed load after a good one leaves nothing of the first.
   Load(TRawDataFile{});
@@ -594,8 +594,10 @@ TEST_F(MalformedFileTest, EveryTruncationIsRejected) {
     Data.Load(Write(bytes.substr(0, size)));
     EXPECT_TRUE(Data.GetFileName().empty()) << size;
     const TDataFileError error = Data.GetLoadError();
-    EXPECT_TRUE(error == TDataFileError::Truncated || error == TDataFileError::CountBeyondFile ||
-                error == TDataFileError::NoFrame)
+    EXPECT_TRUE(size == 0 ? error == TDataFileError::Empty
+                          : error == TDataFileError::Truncated ||
+                                error == TDataFileError::CountBeyondFile ||
+                                error == TDataFileError::NoFrame)
         << size;
   }
   Data.Load(Write(bytes));
@@ -727,6 +729,43 @@ TEST_F(MalformedFileTest, SectionsWithoutACompleteFrameAreRejected) {
   std::lock_guard lock(Data.GetFrameLock());
   EXPECT_EQ(Data.GetCurrentFrame(), nullptr);
   EXPECT_EQ(Data.GetCurrentColors(), nullptr);
+}
+
+TEST_F(MalformedFileTest, TheReasonIsToldInWords) {
+  const auto file = [](auto change) {
+    TRawDataFile raw;
+    change(raw);
+    return raw.Bytes();
+  };
+  const std::string good = file([](TRawDataFile &) {});
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {"", "the file is empty"},
+      {"GIF89a and then some", "not a simulation data file: it does not start with MTSD"},
+      {file([](TRawDataFile &f) { f.Signature = "MTSX"; }).substr(0, 30),
+       "not a simulation data file: it does not start with MTSD"},
+      {good.substr(0, 30), "the header is cut short"},
+      {good.substr(0, 100), "the header counts more than the file holds"},
+      {file([](TRawDataFile &f) { f.SectionCount = -3; }), "a count in the header is negative, "
+                                                           "not a number or too large"},
+      {file([](TRawDataFile &f) {
+         f.Sections = {Section("soma", 0), Section("dend", 3)};
+       }),
+       "section 2 names a parent that does not come before it"},
+      {file([](TRawDataFile &f) { f.Sections[0].Length = -1.0; }),
+       "section 1 has a length, coordinate or diameter that is negative or not finite"},
+      {file([](TRawDataFile &f) { f.Frames.clear(); }), "no whole frame follows the sections"},
+      {file([](TRawDataFile &f) { f.SegmentCount = 3; }),
+       "the sections' segments do not add up to the header's count"},
+      {good, ""},
+  };
+  for (const auto &[bytes, reason] : cases) {
+    Data.Load(Write(bytes));
+    EXPECT_EQ(Data.DescribeLoadError("MTSD"), reason) << bytes.size();
+  }
+  Data.Load((Dir / "missing.dat").string());
+  EXPECT_EQ(Data.DescribeLoadError("MTSD"), "no such file");
+  Data.Load(Dir.string());
+  EXPECT_EQ(Data.DescribeLoadError("MTSD"), "a folder, not a file");
 }
 
 TEST_F(MalformedFileTest, ChildrenBeyondChildCountAreNotRecorded) {
