@@ -12,6 +12,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <vector>
 
 namespace {
 
@@ -178,26 +180,10 @@ TSelectionResult TOpenGLThread2D::PickPoint(int x, int y, std::string &title, st
   const double pickX = x * ratio;
   const double pickY = viewport[3] - y * ratio;
   const double pickSize = PickBoxSize * ratio;
-  std::array<GLuint, SelectBufferSize> buffer{};
+  std::vector<std::uint32_t> buffer(SelectBufferSize);
   bool succeeded = false;
   for (int pass = 1; pass <= 3; ++pass) {
-    glSelectBuffer(SelectBufferSize, buffer.data());
-    glRenderMode(GL_SELECT);
-    glInitNames();
-    glPushName(0);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    gluPickMatrix(pickX, pickY, pickSize, pickSize, viewport);
-    gluOrtho2D(Geometry.ViewLeft, Geometry.ViewRight, Geometry.ViewBottom, Geometry.ViewTop);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    DrawPickPass(pass, SelectionResult[0] - 1, SelectionResult[1] - 1);
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glFlush();
-    const GLint hits = glRenderMode(GL_RENDER);
+    const GLint hits = SelectPass(pass, pickX, pickY, pickSize, viewport, buffer);
     const TPickPass found = InterpretHits(hits, buffer.data(), buffer.size());
     succeeded = found.Succeeded;
     if (found.Ambiguous)
@@ -220,6 +206,38 @@ TSelectionResult TOpenGLThread2D::PickPoint(int x, int y, std::string &title, st
   return result;
 }
 
+int TOpenGLThread2D::SelectPass(int pass, double x, double y, double size, int *viewport,
+                                std::vector<std::uint32_t> &buffer) {
+  static_assert(sizeof(GLuint) == sizeof(std::uint32_t) && sizeof(GLint) == sizeof(int));
+  for (;;) {
+    glSelectBuffer(static_cast<GLsizei>(buffer.size()), buffer.data());
+    glRenderMode(GL_SELECT);
+    glInitNames();
+    glPushName(0);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    gluPickMatrix(x, y, size, size, viewport);
+    gluOrtho2D(Geometry.ViewLeft, Geometry.ViewRight, Geometry.ViewBottom, Geometry.ViewTop);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    const std::size_t names = DrawPickPass(pass, SelectionResult[0] - 1, SelectionResult[1] - 1);
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glFlush();
+    const GLint hits = glRenderMode(GL_RENDER);
+    // A record is written when the name changes after a hit, and once at the
+    // end: at most one per name loaded and one more, each of a name count,
+    // two depths and the one name on the stack.
+    const std::size_t room = 4 * (names + 1);
+    if (hits >= 0 || buffer.size() >= room ||
+        room > static_cast<std::size_t>(std::numeric_limits<GLsizei>::max()))
+      return hits;
+    buffer.assign(room, 0);
+  }
+}
+
 void TOpenGLThread2D::DrawConnection(const TDendrogramSection &section) {
   const TDendrogramVertex *line = &Dendrogram.ConnectionVertices()[2 * section.Connection];
   glLineWidth(DeviceWidth(ConnectionLineWidth));
@@ -234,7 +252,12 @@ void TOpenGLThread2D::DrawStrip(const TDendrogramSection &section) {
   glDrawArrays(GL_LINE_STRIP, section.FirstVertex, section.SegmentCount + 1);
 }
 
-void TOpenGLThread2D::DrawPickPass(int pass, std::int32_t item, std::int32_t section) {
+std::size_t TOpenGLThread2D::DrawPickPass(int pass, std::int32_t item, std::int32_t section) {
+  std::size_t names = 0;
+  const auto loadName = [&names](GLuint name) {
+    glLoadName(name);
+    ++names;
+  };
   const std::vector<TDendrogramItem> &items = Dendrogram.Items();
   const std::vector<TDendrogramSection> &sections = Dendrogram.Sections();
   glEnableClientState(GL_VERTEX_ARRAY);
@@ -255,13 +278,13 @@ void TOpenGLThread2D::DrawPickPass(int pass, std::int32_t item, std::int32_t sec
   std::size_t next = 0;
   for (std::int32_t i = 0; i < Data->GetItemCount(); ++i) {
     if (pass == 1)
-      glLoadName(static_cast<GLuint>(i) + 1);
+      loadName(static_cast<GLuint>(i) + 1);
     if (next >= items.size() || items[next].Item != i)
       continue;
     const TDendrogramItem &placed = items[next++];
     if (pass == 1 || i != item) {
       if (pass != 1)
-        glLoadName(0);
+        loadName(0);
       drawItem(placed);
       continue;
     }
@@ -269,16 +292,16 @@ void TOpenGLThread2D::DrawPickPass(int pass, std::int32_t item, std::int32_t sec
     for (std::int32_t s = placed.First; s < placed.First + placed.Count; ++s) {
       const TDendrogramSection &laid = sections[static_cast<std::size_t>(s)];
       if (laid.Connection >= 0) {
-        glLoadName(0);
+        loadName(0);
         DrawConnection(laid);
       }
       if (pass == 2) {
-        glLoadName(static_cast<GLuint>(laid.IndexInItem) + 1);
+        loadName(static_cast<GLuint>(laid.IndexInItem) + 1);
         DrawStrip(laid);
       } else if (laid.IndexInItem == section) {
         glLineWidth(DeviceWidth(GraphicLineWidth));
         for (std::int32_t k = 0; k < laid.SegmentCount; ++k) {
-          glLoadName(static_cast<GLuint>(k) + 1);
+          loadName(static_cast<GLuint>(k) + 1);
           glDrawArrays(GL_LINES, laid.FirstVertex + k, 2);
         }
       } else {
@@ -287,4 +310,5 @@ void TOpenGLThread2D::DrawPickPass(int pass, std::int32_t item, std::int32_t sec
     }
   }
   glDisableClientState(GL_VERTEX_ARRAY);
+  return names;
 }

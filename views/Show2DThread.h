@@ -7,6 +7,8 @@
 #include "views/SelectedPointInfo.h"
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -62,9 +64,16 @@ private:
   void DrawDendrogram(const float *colors);
   void DrawScaleBar();
   void DrawMarkers();
+  // Runs one selection pass in a box of size pixels at window point (x, y) of
+  // viewport into buffer and gives glRenderMode's hit count. A buffer that
+  // overflows is grown to room for a record per name loaded, the most the
+  // pass can give, and the pass runs again.
+  int SelectPass(int pass, double x, double y, double size, int *viewport,
+                 std::vector<std::uint32_t> &buffer);
   // The named geometry of one selection pass; item and section are the
-  // 0-based results of the passes before (pass 2 and 3).
-  void DrawPickPass(int pass, std::int32_t item, std::int32_t section);
+  // 0-based results of the passes before (pass 2 and 3). Gives the number of
+  // names loaded.
+  std::size_t DrawPickPass(int pass, std::int32_t item, std::int32_t section);
   void DrawConnection(const TDendrogramSection &section);
   void DrawStrip(const TDendrogramSection &section);
 

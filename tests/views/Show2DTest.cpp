@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QProcess>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -301,6 +302,38 @@ TEST_F(Show2D, MoreThanThreeHitsAreMoreThanOnePoint) {
   Open({StraightSection("soma", -1, 0.5, 8)}, {{0.0, 0, 0, 0, 0, 0, 0, 0, 0}});
   EXPECT_EQ(Click(0.25, 20.0), "More than one point was selected");
   EXPECT_EQ(Form->GetSelectionResult(), (TSelectionResult{-1, -1, -1}));
+}
+
+// Far more hit records under the click than a first selection buffer holds,
+// in the first pass (100,000 items) and in the last (a million segments):
+// the click, as the X server delivers it, still gets its answer.
+TEST_F(Show2D, AClickOnADenseDendrogramStillGetsItsAnswer) {
+  TNeuronDataWriter::TSection line;
+  line.Name = "soma";
+  line.SegmentCount = 1000000;
+  line.Points = {{0.0, 0.0, 0.0, 1.0}, {1e6, 0.0, 0.0, 1.0}};
+  line.Length = 1e6;
+  std::vector<TNeuronDataWriter::TSection> bush{StraightSection("soma", -1, 10, 1)};
+  for (int i = 1; i < 100000; ++i)
+    bush.push_back(StraightSection("d" + std::to_string(i), 0, 10, 1));
+  struct TCase {
+    std::vector<TNeuronDataWriter::TSection> Sections;
+    int Segments;
+    double X;
+  };
+  for (const TCase &c : {TCase{{line}, 1000000, 5e5}, TCase{bush, 100000, 5.0}}) {
+    Open(c.Sections, {std::vector<double>(static_cast<std::size_t>(c.Segments) + 1, 0.0)});
+    const QPoint at = Form->DisplayPanel()->mapToGlobal(
+        ToPixel(c.X, c.Segments == 100000 ? Form->GetTotalHeight() / 2 : 20.0));
+    Messages.clear();
+    ASSERT_EQ(QProcess::execute("xdotool", {"mousemove", "--sync", QString::number(at.x()),
+                                            QString::number(at.y()), "click", "1"}),
+              0);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !Messages.empty(); }, 30000)) << c.Segments;
+    EXPECT_EQ(Messages, std::vector<std::string>{"More than one point was selected"});
+    EXPECT_EQ(Form->GetSelectionResult(), (TSelectionResult{-1, -1, -1}));
+    Form.reset();
+  }
 }
 
 TEST_F(Show2D, WithEveryItemUncheckedOnlyTheBackgroundFollowsTheFrames) {
