@@ -528,6 +528,11 @@ void TMainForm::OpenFiles(const QStringList &paths, bool alsoToStandardError) {
       ListDirectoryOf(path);
     listed = true;
     OpenDataFile(path);
+    // A file that opens but holds no model: its window says why, and so does
+    // the terminal.
+    const QString failure = ControlWindows.back()->LoadFailure();
+    if (alsoToStandardError && !failure.isEmpty())
+      std::fprintf(stderr, "dendrovia: %s: %s\n", qPrintable(path), qPrintable(failure));
   }
   if (unopened.isEmpty())
     return;

@@ -519,6 +519,10 @@ TEST_F(MainFormTest, FilesGivenAtOnceOpenInTheirOwnWindowsAndUnreadableOnesAreNa
   ASSERT_TRUE(QDir().mkpath(other));
   for (const QString &path : {DataDir + "/a.dat", DataDir + "/b.dat", other + "/c.dat"})
     ASSERT_TRUE(WriteSampleDataFile(path.toStdString(), FrameTimes(0.0, 1.0, 2.0)));
+  QFile notes(DataDir + "/notes.dat");
+  ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+  notes.write("shopping list\n");
+  notes.close();
   const QString missing = Dir.path() + "/gone/missing.dat";
   const struct {
     const char *Name;
@@ -527,6 +531,8 @@ TEST_F(MainFormTest, FilesGivenAtOnceOpenInTheirOwnWindowsAndUnreadableOnesAreNa
     QString Directory;
     const char *SelectedName; // nullptr: the row selected before
     QString Box;              // empty: no box
+    // What the terminal gets besides the box's lines.
+    std::string Errors = {};
   } cases[] = {
       {"two files and a missing one",
        {DataDir + "/b.dat", missing, DataDir + "/a.dat"},
@@ -552,6 +558,14 @@ TEST_F(MainFormTest, FilesGivenAtOnceOpenInTheirOwnWindowsAndUnreadableOnesAreNa
        other,
        "c.dat",
        ""},
+      {"a file that opens but is no data file: its window opens and says why",
+       {DataDir + "/notes.dat"},
+       {"Data Control - notes.dat"},
+       DataDir,
+       "notes.dat",
+       "",
+       "dendrovia: " + DataDir.toStdString() +
+           "/notes.dat: not a simulation data file: it does not start with MTSD\n"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.Name);
@@ -569,7 +583,7 @@ TEST_F(MainFormTest, FilesGivenAtOnceOpenInTheirOwnWindowsAndUnreadableOnesAreNa
     }
     if (c.Box.isEmpty()) {
       EXPECT_TRUE(Boxes.empty());
-      EXPECT_EQ(errors, "");
+      EXPECT_EQ(errors, c.Errors);
       continue;
     }
     ASSERT_EQ(Boxes.size(), 1u);
