@@ -163,6 +163,16 @@ private:
 pid_t StartAsNobody(const QString &program, const QStringList &files, const QString &configHome,
                     const QString &errors) {
   const passwd *nobody = ::getpwnam("nobody");
+  // An X server started with a cookie (xvfb-run) lets in only who can read
+  // it, and root's copy is not for nobody.
+  QString xauthority;
+  if (const QByteArray cookie = qgetenv("XAUTHORITY"); !cookie.isEmpty() && nobody != nullptr) {
+    xauthority = configHome + "/Xauthority";
+    QFile::remove(xauthority);
+    if (!QFile::copy(QFile::decodeName(cookie), xauthority) ||
+        ::chown(QFile::encodeName(xauthority).constData(), nobody->pw_uid, nobody->pw_gid) != 0)
+      xauthority.clear();
+  }
   const pid_t child = ::fork();
   if (child != 0)
     return child;
@@ -174,6 +184,8 @@ pid_t StartAsNobody(const QString &program, const QStringList &files, const QStr
     ::_exit(100);
   ::setenv("HOME", "/nonexistent", 1);
   ::setenv("XDG_CONFIG_HOME", QFile::encodeName(configHome).constData(), 1);
+  if (!xauthority.isEmpty())
+    ::setenv("XAUTHORITY", QFile::encodeName(xauthority).constData(), 1);
   ::unsetenv("XDG_RUNTIME_DIR");
   std::vector<QByteArray> arguments{QFile::encodeName(program)};
   for (const QString &file : files)
