@@ -118,6 +118,8 @@ TEST_F(Control2DTest, PlaybackWaitsForThe2DWindow) {
   TOptions::Instance().Data.SleepPeriod = 30; // a view slower than the 1 ms timer
   auto form = OpenControlWindow(Path, 1);
   PressButton(*form, "Show2DButton");
+  // A window not yet mapped holds nothing back: start once it shows the first frame.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form->Form2D()->GetLastDrawnTime() == 0.0; }, 10000));
   std::vector<double> drawnWhenShown;
   QObject::connect(
       form->findChild<QLineEdit *>("TimeCurrentEdit"), &QLineEdit::textChanged,
