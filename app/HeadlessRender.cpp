@@ -165,8 +165,9 @@ bool THeadlessRender::OpenData() {
   file.close();
   Data.Load(QFile::encodeName(path).toStdString());
   if (Data.GetFileName().empty())
-    return Fail(path +
-                " is not a simulation data file that can be read (damaged or of another kind)");
+    return Fail(
+        path + ": " +
+        QString::fromStdString(Data.DescribeLoadError(TOptions::Instance().DataFileSignature)));
 
   TOptions &settings = TOptions::Instance();
   if (Request.Palette) {
