@@ -1,6 +1,8 @@
 #include "control/ScaleInput.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -35,10 +37,15 @@ TScaleInput Decide(TScaleInput shown, bool rejected, double field) {
   return shown;
 }
 
-// A variable scale the palette and the views can work with: not empty, and of
-// a width that does not overflow.
+// A variable scale the palette and the views can work with: not empty and with
+// finite ends; its width may exceed the largest double.
 bool IsUsableScale(double min, double max) {
-  return min < max && std::isfinite(max - min);
+  return min < max && std::isfinite(min) && std::isfinite(max);
+}
+
+// An infinite end of the data stands for the largest double of its sign.
+double Finite(double value) {
+  return std::clamp(value, -std::numeric_limits<double>::max(), std::numeric_limits<double>::max());
 }
 
 TScaleInput NotANumber(const std::string &text) {
@@ -55,13 +62,14 @@ double SnapTime(double time) {
 }
 
 TScaleRange InitialVariableScale(double dataMin, double dataMax, const TNumberText &numbers) {
-  const TScaleRange shown{Shown(numbers, dataMin).Value, Shown(numbers, dataMax).Value};
+  const TScaleRange shown{Shown(numbers, Finite(dataMin)).Value,
+                          Shown(numbers, Finite(dataMax)).Value};
   if (IsUsableScale(shown.Min, shown.Max))
     return shown;
-  for (int exponent = -300; exponent <= 300; ++exponent) {
+  for (int exponent = -300; exponent <= 308; ++exponent) {
     const double step = std::pow(10.0, exponent);
-    const TScaleRange widened{Shown(numbers, dataMin - step).Value,
-                              Shown(numbers, dataMin + step).Value};
+    const TScaleRange widened{Shown(numbers, Finite(Finite(dataMin) - step)).Value,
+                              Shown(numbers, Finite(Finite(dataMin) + step)).Value};
     if (IsUsableScale(widened.Min, widened.Max))
       return widened;
   }

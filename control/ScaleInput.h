@@ -33,6 +33,8 @@ double SnapTime(double time);
 // show it. A range that shows no width (every value equal) is widened
 // symmetrically by the smallest power of ten that the format shows, so that
 // every view gets a range it can draw; without such a width it stays as shown.
+// An infinite end is taken as the largest double of its sign, as the palette
+// takes it.
 struct TScaleRange {
   double Min = 0.0;
   double Max = 0.0;
@@ -40,7 +42,8 @@ struct TScaleRange {
 TScaleRange InitialVariableScale(double dataMin, double dataMax, const TNumberText &numbers);
 
 // The lower end of the variable scale typed into its box: rounded to the shown
-// precision; rejected unless below scaleMax and the width is finite.
+// precision; rejected unless below scaleMax (a width beyond the largest double
+// is allowed: the palette and the views handle it).
 TScaleInput CheckVariableMin(const std::string &text, const TNumberText &numbers, double scaleMin,
                              double scaleMax);
 

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 static_assert(sizeof(TColor3f) == 3 * sizeof(float), "colour buffers hold three floats per value");
 
@@ -58,6 +59,16 @@ const TColor3f DefaultPalette[] = {
     {1.0f, 0.0f, 0.0f},
 };
 
+// 1, or for a range that overflows when multiplied by bins, a power of two
+// that brings every difference of two doubles, times bins, below the largest
+// double: a range from the lowest to the largest double still spreads the
+// colours. Scaling by a power of two is exact above the subnormals.
+double OverflowScale(double range, int bins) {
+  if (bins <= 0 || range * bins < HUGE_VAL)
+    return 1.0;
+  return std::ldexp(1.0, -(std::ilogb(bins) + 2));
+}
+
 } // namespace
 
 TDataToColor::TDataToColor() {
@@ -67,13 +78,9 @@ TDataToColor::TDataToColor() {
 void TDataToColor::SetRange(double minValue, double maxValue) {
   if (!(minValue < maxValue))
     return;
-  const double range = maxValue - minValue;
-  // A range that overflows would turn every mapping into NaN.
-  if (!(range < HUGE_VAL))
-    return;
-  MinValue = minValue;
-  MaxValue = maxValue;
-  Range = range;
+  MinValue = std::max(minValue, -std::numeric_limits<double>::max());
+  MaxValue = std::min(maxValue, std::numeric_limits<double>::max());
+  Range = MaxValue - MinValue;
 }
 
 void TDataToColor::SetDefault() {
@@ -101,12 +108,17 @@ double TDataToColor::GetColorValue(int i) const {
     return MinValue;
   if (i == last)
     return MaxValue;
-  return MinValue + i * Range / last;
+  const double scale = OverflowScale(Range, last);
+  const double scaledMin = MinValue * scale;
+  return (scaledMin + i * (MaxValue * scale - scaledMin) / last) / scale;
 }
 
 void TDataToColor::MapValues(const double *values, float *colors, int count) const {
   const double bins = GetColorCount() - 1;
   const TColor3f *palette = Colors.data();
+  const double scale = OverflowScale(Range, GetColorCount() - 1);
+  const double scaledMin = MinValue * scale;
+  const double scaledRange = MaxValue * scale - scaledMin;
   // Bins first, a block at a time: a loop of fixed length over plain arrays is
   // one the compiler turns into vector code, which halves the time per frame.
   constexpr int Block = 256;
@@ -122,8 +134,8 @@ void TDataToColor::MapValues(const double *values, float *colors, int count) con
     // Clamped before the conversion, which keeps NaN (to the first colour)
     // and huge values defined.
     for (int i = 0; i < Block; ++i)
-      bin[i] =
-          static_cast<int>(std::min(std::max(0.0, (block[i] - MinValue) * bins / Range), bins));
+      bin[i] = static_cast<int>(
+          std::min(std::max(0.0, (block[i] * scale - scaledMin) * bins / scaledRange), bins));
     float *out = colors + 3 * static_cast<std::ptrdiff_t>(start);
     for (int i = 0; i < n; ++i)
       std::memcpy(out + 3 * i, palette[bin[i]].data(), sizeof(TColor3f));

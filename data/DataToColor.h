@@ -14,7 +14,8 @@ public:
   TDataToColor();
 
   // Sets the range the palette spans; ignored when minValue >= maxValue (or
-  // either is not a number).
+  // either is not a number). An infinite end stands for the largest double of
+  // its sign; a width beyond the largest double is kept (GetRange is then inf).
   void SetRange(double minValue, double maxValue);
 
   // Replaces the colours by the built-in six-colour palette.

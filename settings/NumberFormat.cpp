@@ -106,13 +106,40 @@ bool IsFloatFormat(const std::string &format) {
   return conversions == 1;
 }
 
-std::string FormatFloat(const std::string &format, double value) {
-  const char *used = IsFloatFormat(format) ? format.c_str() : "%g";
-  const int length = std::snprintf(nullptr, 0, used, value);
+namespace {
+
+std::string Printed(const char *format, double value) {
+  const int length = std::snprintf(nullptr, 0, format, value);
   if (length <= 0)
     return {};
   std::string text(static_cast<size_t>(length) + 1, '\0');
-  std::snprintf(text.data(), text.size(), used, value);
+  std::snprintf(text.data(), text.size(), format, value);
   text.resize(static_cast<size_t>(length));
+  return text;
+}
+
+// Digits beyond a double's 17 significant ones say nothing; a fixed format
+// prints up to 309 of them for the largest doubles.
+constexpr size_t MostIntegerDigits = 17;
+
+// The digits of the first number in text, leading zeros (padding) aside.
+size_t IntegerDigits(const std::string &text) {
+  size_t first = text.find_first_of("0123456789");
+  if (first == std::string::npos)
+    return 0;
+  while (first < text.size() && text[first] == '0')
+    ++first;
+  const size_t end = text.find_first_not_of("0123456789", first);
+  return (end == std::string::npos ? text.size() : end) - first;
+}
+
+} // namespace
+
+std::string FormatFloat(const std::string &format, double value) {
+  if (!IsFloatFormat(format))
+    return Printed("%g", value);
+  std::string text = Printed(format.c_str(), value);
+  if (IntegerDigits(text) > MostIntegerDigits)
+    return Printed("%g", value);
   return text;
 }

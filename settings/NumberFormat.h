@@ -19,5 +19,6 @@ bool TryParseFloat(const std::string &text, char decimalSeparator, double &value
 bool IsFloatFormat(const std::string &format);
 
 // Formats value with format. A format that IsFloatFormat rejects is not used: the
-// value is then formatted with "%g".
+// value is then formatted with "%g", as is a value whose integer part would
+// print more than 17 digits (1e308 in "%0.3f").
 std::string FormatFloat(const std::string &format, double value);

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 
 namespace {
 
@@ -72,13 +73,16 @@ TEST(ScaleInputTest, TextThatIsNoFiniteNumberIsRejectedUntouched) {
   }
 }
 
-TEST(ScaleInputTest, AScaleWhoseWidthOverflowsIsRejected) {
+TEST(ScaleInputTest, AScaleWiderThanTheLargestDoubleIsTaken) {
+  // The palette spreads its colours over such a scale, so the boxes keep it.
   const TNumberText numbers = Numbers("%g");
-  EXPECT_EQ(CheckVariableMin("-1e308", numbers, 0.0, 1e308).Status,
-            TScaleInputStatus::InvalidValue);
-  EXPECT_EQ(CheckVariableMax("1e308", numbers, -1e308, 0.0).Status,
-            TScaleInputStatus::InvalidValue);
-  EXPECT_EQ(CheckVariableMax("1e308", numbers, 0.0, 1.0).Status, TScaleInputStatus::Changed);
+  EXPECT_EQ(CheckVariableMin("-1e308", numbers, 0.0, 1e308).Status, TScaleInputStatus::Changed);
+  EXPECT_EQ(CheckVariableMax("1e308", numbers, -1e308, 0.0).Status, TScaleInputStatus::Changed);
+  const double inf = std::numeric_limits<double>::infinity();
+  const TScaleRange range = InitialVariableScale(-inf, inf, numbers);
+  EXPECT_EQ(numbers.Format(range.Min), "-1.79769e+308");
+  EXPECT_EQ(numbers.Format(range.Max), "1.79769e+308");
+  EXPECT_EQ(InitialVariableScale(-1e308, 1e308, numbers).Max, 1e308);
 }
 
 TEST(ScaleInputTest, AFlatDataRangeIsWidenedToAShownWidth) {
@@ -94,6 +98,9 @@ TEST(ScaleInputTest, AFlatDataRangeIsWidenedToAShownWidth) {
       {"%0.1f", 1e6, 1e6, 999999.9, 1000000.1},
       {"%g", 5.0, 5.0, 4.99999, 5.00001},
       {"%0.0f", 1e20, 1e20, 1e20 - 16384.0, 1e20 + 16384.0},
+      // A flat range at the largest double widens downwards only.
+      {"%g", std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity(),
+       1.79768e308, 1.79769e308},
       // A range with width is taken as shown.
       {"%0.3f", -70.12345, 20.0, -70.123, 20.0},
   };

@@ -105,18 +105,47 @@ TEST(DataToColorTest, MapsLongRunsLikeSingleValues) {
         << i;
 }
 
-TEST(DataToColorTest, SetRangeIgnoresEmptyReversedAndOverflowingRanges) {
+TEST(DataToColorTest, SetRangeIgnoresEmptyAndReversedRanges) {
+  const double inf = std::numeric_limits<double>::infinity();
   TDataToColor palette;
   palette.SetRange(-70.0, 30.0);
   palette.SetRange(5.0, 5.0);
   palette.SetRange(6.0, 5.0);
   palette.SetRange(std::numeric_limits<double>::quiet_NaN(), 5.0);
-  palette.SetRange(-1e308, 1e308);
+  palette.SetRange(inf, inf);
   EXPECT_EQ(palette.GetMinValue(), -70.0);
   EXPECT_EQ(palette.GetMaxValue(), 30.0);
   EXPECT_EQ(palette.GetRange(), 100.0);
   EXPECT_EQ(palette.GetColorValue(1), -50.0);
   EXPECT_EQ(Map(palette, -50.0), Purple);
+}
+
+TEST(DataToColorTest, RangesAtTheEdgeOfADoubleSpreadTheColours) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double top = std::numeric_limits<double>::max();
+  struct Case {
+    double Min, Max, ShownMin, ShownMax;
+  };
+  // An infinite end stands for the largest double; a width that overflows a
+  // double still spreads the six colours over the range.
+  for (const Case &c : {Case{-1e308, 1e308, -1e308, 1e308}, Case{-inf, inf, -top, top},
+                        Case{-top, top, -top, top}, Case{0.0, inf, 0.0, top}}) {
+    TDataToColor palette;
+    palette.SetRange(c.Min, c.Max);
+    ASSERT_EQ(palette.GetMinValue(), c.ShownMin) << c.Min;
+    ASSERT_EQ(palette.GetMaxValue(), c.ShownMax) << c.Max;
+    // Half a bin, in halves so that nothing overflows.
+    const double halfStep = c.ShownMax / 10.0 - c.ShownMin / 10.0;
+    EXPECT_EQ(palette.GetColorValue(5), c.ShownMax);
+    EXPECT_DOUBLE_EQ(palette.GetColorValue(2), 2.0 * (c.ShownMin / 2.0 + 2.0 * halfStep)) << c.Max;
+    const TColor3f expected[] = {Black, Purple, Blue, Green, Ochre, Red};
+    for (int bin = 0; bin < 5; ++bin)
+      EXPECT_EQ(Map(palette, 2.0 * (c.ShownMin / 2.0 + (bin + 0.5) * halfStep)), expected[bin])
+          << bin;
+    EXPECT_EQ(Map(palette, c.ShownMax), Red);
+    EXPECT_EQ(Map(palette, -inf), Black);
+    EXPECT_EQ(Map(palette, inf), Red);
+  }
 }
 
 TEST_F(PaletteFileTest, SkipsOutOfRangeTriplesAndKeepsOrder) {
