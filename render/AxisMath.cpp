@@ -3,13 +3,18 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <limits>
 
 namespace {
 
 // Leading digits 3 and 4 go up to 5, 5 to 9 up to 10.
-long long RoundUpDigit(long long g) {
-  return g > 2 ? (g / 5) * 5 + 5 : g;
+double RoundUpDigit(double g) {
+  return g > 2.0 ? std::floor(g / 5.0) * 5.0 + 5.0 : g;
 }
+
+// Fixed notation of a number this large prints only noise digits.
+constexpr double LargestFixedNumber = 1e17;
 
 } // namespace
 
@@ -17,28 +22,33 @@ double NiceStep(double raw) {
   if (!std::isfinite(raw) || raw <= 0.0)
     return 0.0;
   if (raw >= 1.0) {
-    // nearbyint rounds half to even in the default rounding mode.
-    long long g = static_cast<long long>(std::nearbyint(raw));
+    // In doubles, as raw may exceed every integer type. Dividing a whole number
+    // below 2^53 by 10 and flooring is exact; above it no digit but the first
+    // matters. nearbyint rounds half to even in the default rounding mode.
+    double g = std::nearbyint(raw);
     int e = 0;
-    while (g >= 10) {
-      g /= 10;
+    while (g >= 10.0) {
+      g = std::floor(g / 10.0);
       ++e;
     }
-    return static_cast<double>(RoundUpDigit(g)) * std::pow(10.0, e);
+    // At most 10 x 10^307: never beyond the largest double.
+    return RoundUpDigit(g) * std::pow(10.0, e);
   }
   int e = 0;
   while (raw < 1.0) {
     raw *= 10.0;
     ++e;
   }
-  double step = static_cast<double>(RoundUpDigit(static_cast<long long>(std::nearbyint(raw))));
+  double step = RoundUpDigit(std::nearbyint(raw));
   for (int i = 0; i < e; ++i)
     step *= 0.1;
   return step;
 }
 
 double AxisStep(double minimum, double maximum, int spanPixels, int roomPixels) {
-  const double range = std::fabs(maximum - minimum);
+  // A width beyond the largest double counts as the largest: fewer labels than
+  // fit, rather than none.
+  const double range = std::min(std::fabs(maximum - minimum), std::numeric_limits<double>::max());
   const int n = roomPixels > 0 ? spanPixels / roomPixels : 0;
   return NiceStep(n >= 1 ? range / n : range);
 }
@@ -61,6 +71,9 @@ std::vector<double> TickPositions(double start, double step, double low, double 
 }
 
 std::string FormatNumber(const char *format, double value) {
+  const size_t length = std::strlen(format);
+  if (length > 0 && format[length - 1] == 'f' && !(std::fabs(value) < LargestFixedNumber))
+    format = "%g";
   char text[64];
   std::snprintf(text, sizeof text, format, value);
   return text;

@@ -73,5 +73,6 @@ TAxesLayout LayoutAxes(const TAxesRequest &request, const TViewGeometry &geometr
 // significant digits ("%.15g"): "-80", "40", "0.001".
 std::string GeneralNumberText(double value);
 
-// printf of one double with a fixed format; used for the axis labels.
+// printf of one double with a fixed format; used for the axis labels. A "%f"
+// format writes numbers of 1e17 and beyond (and non-finite ones) as "%g" does.
 std::string FormatNumber(const char *format, double value);

@@ -31,6 +31,13 @@ TEST(NiceStep, ARangeOfNothingGivesNoStepInsteadOfLoopingForever) {
   EXPECT_TRUE(TickPositions(0.0, 0.0, -1.0, 1.0).empty());
 }
 
+TEST(NiceStep, StepsBeyondEveryIntegerTypeStayNice) {
+  EXPECT_DOUBLE_EQ(NiceStep(3.7e29), 5e29);
+  EXPECT_DOUBLE_EQ(NiceStep(1.2e19), 1e19);
+  EXPECT_DOUBLE_EQ(NiceStep(std::numeric_limits<double>::max()), 1e308);
+  EXPECT_DOUBLE_EQ(NiceStep(9e307), 1e308);
+}
+
 TEST(AxisStep, DividesTheRangeByTheLabelsThatFit) {
   // 250 pixels, 32 per label: 7 labels, 120 / 7 = 17.1 -> 10.
   EXPECT_DOUBLE_EQ(AxisStep(-80.0, 40.0, 250, 32), 10.0);
@@ -175,11 +182,31 @@ TEST(LayoutAxes, LabelsSitUnderAndLeftOfTheirTicks) {
   EXPECT_DOUBLE_EQ(layout.YTicks.front().X2, geometry.XUnits(5));
 }
 
+TEST(LayoutAxes, HugeAndOverflowingRangesGetTicks) {
+  const double top = std::numeric_limits<double>::max();
+  for (const TDataWindow &window :
+       {TDataWindow{0.0, 1e30, -80.0, 40.0}, TDataWindow{0.0, 100.0, -1e308, 1e308},
+        TDataWindow{0.0, 100.0, -top, top}, TDataWindow{-top, top, 0.0, 1.0}}) {
+    SCOPED_TRACE(window.XMax);
+    const TAxesLayout layout = Layout(window);
+    EXPECT_GE(layout.XTicks.size(), 1u);
+    EXPECT_GE(layout.YTicks.size(), 2u);
+    for (const TAxisLabel &label : layout.XLabels)
+      EXPECT_LE(label.Text.size(), 12u) << label.Text;
+    for (const TAxisLabel &label : layout.YLabels)
+      EXPECT_LE(label.Text.size(), 12u) << label.Text;
+  }
+  EXPECT_GE(Layout({0.0, 1e30, -80.0, 40.0}).XTicks.size(), 5u);
+  EXPECT_EQ(Texts(Layout({0.0, 100.0, -1e308, 1e308}).YLabels),
+            (std::vector<std::string>{"-1e+308", "0", "1e+308"}));
+}
+
 TEST(AxisText, NumbersAsTheMarginsMeasureThem) {
   EXPECT_EQ(GeneralNumberText(-80.0), "-80");
   EXPECT_EQ(GeneralNumberText(0.001), "0.001");
   EXPECT_EQ(GeneralNumberText(1.0 / 3.0), "0.333333333333333");
   EXPECT_EQ(FormatNumber("%.3f", 0.5), "0.500");
+  EXPECT_EQ(FormatNumber("%.0f", 1e30), "1e+30");
 }
 
 } // namespace
