@@ -39,14 +39,15 @@ std::array<TBandCorner, 4> DiameterBandCorners(double e, double f, double g, dou
   return {{{e + r, f - r}, {e - r, f - r}, {e - r, f + r}, {e + r, f + r}}};
 }
 
-bool TMorphology3D::Update(const TNeuronDataFile &data) {
+bool TMorphology3D::Update(const TNeuronDataFile &data, const TModelFrame &frame) {
   const std::int32_t items = data.GetItemCount();
   std::vector<std::uint8_t> checked(static_cast<std::size_t>(items));
   for (std::int32_t i = 0; i < items; ++i)
     checked[static_cast<std::size_t>(i)] = data.GetItemChecked()[i] == 1 ? 1 : 0;
-  if (Source == &data && checked == Checked)
+  if (Source == &data && checked == Checked && frame == Frame)
     return false;
   Source = &data;
+  Frame = frame;
   Checked = std::move(checked);
   SegmentTotal = data.GetSectionFirstSegment().empty() ? 0 : data.GetSectionFirstSegment().back();
   Coordinates.clear();
@@ -74,8 +75,10 @@ bool TMorphology3D::Update(const TNeuronDataFile &data) {
             PieceSegment.push_back(segment);
           }
           const TPoint3Dd &point = section.Points[static_cast<std::size_t>(p)];
-          Coordinates.insert(Coordinates.end(), {point.x, point.y, point.z});
-          Radii.push_back(section.Diameters[static_cast<std::size_t>(p)] / 2.0);
+          Coordinates.insert(Coordinates.end(), {(point.x - frame.CentreX) / frame.Unit,
+                                                 (point.y - frame.CentreY) / frame.Unit,
+                                                 (point.z - frame.CentreZ) / frame.Unit});
+          Radii.push_back(section.Diameters[static_cast<std::size_t>(p)] / 2.0 / frame.Unit);
           PointSegment.push_back(segment);
         }
       }

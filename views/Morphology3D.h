@@ -1,6 +1,7 @@
 #pragma once
 
 #include "views/ModelTransform3D.h"
+#include "views/Projection3D.h"
 
 #include <array>
 #include <cstdint>
@@ -49,9 +50,10 @@ std::array<TBandCorner, 4> DiameterBandCorners(double e, double f, double g, dou
 // large cells fast to draw.
 class TMorphology3D {
 public:
-  // Rebuilds the point arrays when the data or its check marks changed since
-  // the last call; true when it did.
-  bool Update(const TNeuronDataFile &data);
+  // Rebuilds the point arrays when the data, its check marks or the frame
+  // changed since the last call; true when it did. Points and radii are in the
+  // frame's units, relative to its centre.
+  bool Update(const TNeuronDataFile &data, const TModelFrame &frame = {});
 
   // The colours of the wire: one per point, taken from its segment (red,
   // green, blue per global segment).
@@ -84,6 +86,7 @@ private:
   void PackSegmentColors(const float *segmentColors);
 
   const TNeuronDataFile *Source = nullptr;
+  TModelFrame Frame;
   std::int32_t SegmentTotal = 0;
   std::vector<TColor4ub> SegmentColors;
   std::vector<std::uint8_t> Checked;

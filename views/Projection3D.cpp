@@ -56,3 +56,34 @@ TDepthRange ModelDepthRange(const TModelBounds &bounds, double scale, double rea
   const double plane = depth * 1.01 + 1.0;
   return {-plane, plane};
 }
+
+TModelFrame ModelFrame(const TModelBounds &bounds) {
+  constexpr double FloatSafe = 1e30;
+  const double largest =
+      std::max({std::fabs(bounds.MinX), std::fabs(bounds.MaxX), std::fabs(bounds.MinY),
+                std::fabs(bounds.MaxY), std::fabs(bounds.MinZ), std::fabs(bounds.MaxZ)});
+  if (largest < FloatSafe)
+    return {};
+  TModelFrame frame;
+  frame.Relative = true;
+  // Halves first: the width of a box about zero may overflow.
+  frame.CentreX = bounds.MinX / 2.0 + bounds.MaxX / 2.0;
+  frame.CentreY = bounds.MinY / 2.0 + bounds.MaxY / 2.0;
+  frame.CentreZ = bounds.MinZ / 2.0 + bounds.MaxZ / 2.0;
+  const double half =
+      std::max({bounds.MaxX / 2.0 - bounds.MinX / 2.0, bounds.MaxY / 2.0 - bounds.MinY / 2.0,
+                bounds.MaxZ / 2.0 - bounds.MinZ / 2.0});
+  if (half > 0.0 && std::isfinite(half))
+    frame.Unit = std::ldexp(1.0, std::ilogb(half));
+  return frame;
+}
+
+TViewGeometry FrameGeometry(const TViewGeometry &geometry, const TModelFrame &frame, double eyeX,
+                            double eyeY) {
+  TViewGeometry relative = geometry;
+  relative.ViewLeft = (geometry.ViewLeft - eyeX) / frame.Unit;
+  relative.ViewRight = (geometry.ViewRight - eyeX) / frame.Unit;
+  relative.ViewBottom = (geometry.ViewBottom - eyeY) / frame.Unit;
+  relative.ViewTop = (geometry.ViewTop - eyeY) / frame.Unit;
+  return relative;
+}

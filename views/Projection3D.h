@@ -36,3 +36,25 @@ struct TDepthRange {
 // leaves z alone), and anything drawn at the eye origin up to reach in depth
 // (the axes). Depth is never tested, so the span costs no precision.
 TDepthRange ModelDepthRange(const TModelBounds &bounds, double scale, double reach);
+
+// Where the model's vertices are expressed before they become floats for
+// OpenGL: relative to a centre, in units of Unit (a power of two, so that the
+// division is exact). A model whose coordinates all lie within 1e30 keeps its
+// own coordinates (centre 0, unit 1) and draws exactly as given; a larger one
+// would overflow a float, so it is taken relative to the centre of its box in
+// units of about half its extent (at most 2^1023).
+struct TModelFrame {
+  bool Relative = false;
+  double CentreX = 0.0;
+  double CentreY = 0.0;
+  double CentreZ = 0.0;
+  double Unit = 1.0;
+
+  bool operator==(const TModelFrame &) const = default;
+};
+TModelFrame ModelFrame(const TModelBounds &bounds);
+
+// geometry's view extents in the frame's eye units: less eyeX, eyeY (where the
+// model's centre lies on the screen plane), divided by the unit.
+TViewGeometry FrameGeometry(const TViewGeometry &geometry, const TModelFrame &frame, double eyeX,
+                            double eyeY);

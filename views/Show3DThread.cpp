@@ -145,37 +145,66 @@ void TOpenGLThread3D::FitGeometry(int panelLeft, int panelTop, int panelWidth, i
                flat ? EmptyExtent() : 0.0);
 }
 
-double TOpenGLThread3D::AxisLength() const {
-  return AxisLengthMode == AxisLengthInUnits ? AxisLengthum : Geometry.XUnits(AxisLengthPixel);
+TViewGeometry TOpenGLThread3D::DrawGeometry(const TModelFrame &frame) const {
+  if (!frame.Relative)
+    return Geometry;
+  // The model's centre sits at the eye origin of the relative drawing.
+  const std::array<double, 3> eye =
+      ::Transform(ModelTransform.Matrix(), frame.CentreX, frame.CentreY, frame.CentreZ);
+  return FrameGeometry(Geometry, frame, eye[0], eye[1]);
+}
+
+TMatrix4d TOpenGLThread3D::DrawMatrix(const TModelFrame &frame) const {
+  TMatrix4d matrix = ModelTransform.Matrix();
+  // The translation is in the eye position of the centre, taken out above.
+  if (frame.Relative)
+    matrix[12] = matrix[13] = matrix[14] = 0.0;
+  return matrix;
+}
+
+double TOpenGLThread3D::AxisLength(const TViewGeometry &geometry, const TModelFrame &frame) const {
+  return AxisLengthMode == AxisLengthInUnits ? AxisLengthum / frame.Unit
+                                             : geometry.XUnits(AxisLengthPixel);
 }
 
 void TOpenGLThread3D::LoadProjection() {
+  const TModelFrame frame = ModelFrame(Bounds());
+  const TViewGeometry geometry = DrawGeometry(frame);
   const std::array<double, 3> &scale = ModelTransform.Scale();
   const double largest = std::max({std::fabs(scale[0]), std::fabs(scale[1]), std::fabs(scale[2])});
-  const TDepthRange depth = ModelDepthRange(Bounds(), largest, ShowAxes ? AxisLength() : 0.0);
-  if (Geometry.ViewLeft != Geometry.ViewRight && Geometry.ViewBottom != Geometry.ViewTop)
-    glOrtho(Geometry.ViewLeft, Geometry.ViewRight, Geometry.ViewBottom, Geometry.ViewTop,
+  TModelBounds bounds = Bounds();
+  if (frame.Relative)
+    bounds = {
+        (bounds.MinX - frame.CentreX) / frame.Unit, (bounds.MaxX - frame.CentreX) / frame.Unit,
+        (bounds.MinY - frame.CentreY) / frame.Unit, (bounds.MaxY - frame.CentreY) / frame.Unit,
+        (bounds.MinZ - frame.CentreZ) / frame.Unit, (bounds.MaxZ - frame.CentreZ) / frame.Unit};
+  const TDepthRange depth =
+      ModelDepthRange(bounds, largest, ShowAxes ? AxisLength(geometry, frame) : 0.0);
+  if (geometry.ViewLeft != geometry.ViewRight && geometry.ViewBottom != geometry.ViewTop)
+    glOrtho(geometry.ViewLeft, geometry.ViewRight, geometry.ViewBottom, geometry.ViewTop,
             depth.Near, depth.Far);
 }
 
 void TOpenGLThread3D::DrawLayers() {
+  const TModelFrame frame = ModelFrame(Bounds());
+  const TViewGeometry geometry = DrawGeometry(frame);
   if (ShowAxes)
-    DrawAxes();
+    DrawAxes(geometry, frame);
   // The palette changes on the GUI thread only, like this drawing: no lock.
   if (ShowPalette && Palette != nullptr)
-    DrawPaletteBar(*Palette, Geometry, Font, PaletteLeft, PaletteTop);
+    DrawPaletteBar(*Palette, geometry, Font, PaletteLeft, PaletteTop);
   if (Data != nullptr)
-    DrawModel();
+    DrawModel(geometry, frame);
 }
 
-void TOpenGLThread3D::DrawAxes() const {
+void TOpenGLThread3D::DrawAxes(const TViewGeometry &geometry, const TModelFrame &frame) const {
   glPushMatrix();
-  glTranslated(Geometry.ViewLeft + Geometry.XUnits(AxisLeft),
-               Geometry.ViewTop - Geometry.YUnits(AxisTop), 0.0);
+  glTranslated(geometry.ViewLeft + geometry.XUnits(AxisLeft),
+               geometry.ViewTop - geometry.YUnits(AxisTop), 0.0);
   // The axes turn with the model but follow neither its zoom nor its translation.
   glMultMatrixd(ModelTransform.RotationMatrix().data());
   glLineWidth(DeviceWidth(AxisLineWidth));
-  const double length = AxisLength();
+  const double length = AxisLength(geometry, frame);
   glBegin(GL_LINES);
   for (int axis = 0; axis < 3; ++axis) {
     const TRgb &color = AxisColors[static_cast<std::size_t>(axis)];
@@ -187,29 +216,29 @@ void TOpenGLThread3D::DrawAxes() const {
   glPopMatrix();
 }
 
-void TOpenGLThread3D::DrawModel() {
-  const std::optional<TCurrentFrame> frame = FetchCurrentFrame(*Data);
-  if (!frame)
+void TOpenGLThread3D::DrawModel(const TViewGeometry &geometry, const TModelFrame &frame) {
+  const std::optional<TCurrentFrame> current = FetchCurrentFrame(*Data);
+  if (!current)
     return;
-  Morphology.Update(*Data);
+  Morphology.Update(*Data, frame);
   if (!Morphology.Lines().empty()) {
     // Every line and band lies within one segment, all its vertices of one
     // colour: flat shading gives the same pixels and spares the rasteriser
     // the colour's interpolation.
     glShadeModel(GL_FLAT);
     if (ShapeStyle == Wire)
-      DrawWire(frame->Colors);
+      DrawWire(current->Colors, frame);
     else
-      DrawDiameter(frame->Colors);
+      DrawDiameter(current->Colors, geometry, frame);
     glShadeModel(GL_SMOOTH);
   }
-  SetLastDrawnTime(frame->Time);
+  SetLastDrawnTime(current->Time);
 }
 
-void TOpenGLThread3D::DrawWire(const float *colors) {
+void TOpenGLThread3D::DrawWire(const float *colors, const TModelFrame &frame) {
   Morphology.Color(colors);
   glPushMatrix();
-  glMultMatrixd(ModelTransform.Matrix().data());
+  glMultMatrixd(DrawMatrix(frame).data());
   glLineWidth(DeviceWidth(GraphicLineWidth));
   // Client-side arrays (OpenGL 1.1): every segment's strip as its line pieces,
   // all in one call.
@@ -223,10 +252,11 @@ void TOpenGLThread3D::DrawWire(const float *colors) {
   glPopMatrix();
 }
 
-void TOpenGLThread3D::DrawDiameter(const float *colors) {
+void TOpenGLThread3D::DrawDiameter(const float *colors, const TViewGeometry &geometry,
+                                   const TModelFrame &frame) {
   // The corners are given in eye coordinates, so the bands face the screen
   // whatever the rotation.
-  Morphology.BuildBands(ModelTransform.Matrix(), Geometry.XUnits(1.0));
+  Morphology.BuildBands(DrawMatrix(frame), geometry.XUnits(1.0));
   Morphology.ColorBands(colors);
   glEnable(GL_POLYGON_SMOOTH);
   glLineWidth(DeviceWidth(1.0f));

@@ -71,11 +71,15 @@ protected:
 private:
   TModelBounds Bounds() const;
   double EmptyExtent() const;
-  double AxisLength() const;
-  void DrawAxes() const;
-  void DrawModel();
-  void DrawWire(const float *colors);
-  void DrawDiameter(const float *colors);
+  // The view extents and the model matrix in the units of the frame the
+  // vertices are given in.
+  TViewGeometry DrawGeometry(const TModelFrame &frame) const;
+  TMatrix4d DrawMatrix(const TModelFrame &frame) const;
+  double AxisLength(const TViewGeometry &geometry, const TModelFrame &frame) const;
+  void DrawAxes(const TViewGeometry &geometry, const TModelFrame &frame) const;
+  void DrawModel(const TViewGeometry &geometry, const TModelFrame &frame);
+  void DrawWire(const float *colors, const TModelFrame &frame);
+  void DrawDiameter(const float *colors, const TViewGeometry &geometry, const TModelFrame &frame);
 
   const TGlyphFont &Font;
   const TDataToColor *Palette = nullptr;

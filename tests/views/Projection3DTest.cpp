@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -109,6 +110,31 @@ TEST(ModelDepthRange, HoldsTheWholeTurnedModelAndTheScreenPlane) {
       }
   // Axes longer than the model reach.
   EXPECT_GT(ModelDepthRange({0, 1, 0, 1, 0, 1}, 1.0, 500.0).Far, 500.0);
+}
+
+TEST(ModelFrame, OnlyModelsBeyondAFloatAreDrawnRelativeToTheirBox) {
+  const double top = std::numeric_limits<double>::max();
+  struct Case {
+    TModelBounds Bounds;
+    bool Relative;
+    double CentreX, Unit;
+  };
+  for (const Case &c : {Case{{-100, 200, 0, 50, -5, 5}, false, 0.0, 1.0},
+                        Case{{-1e29, 1e29, 0, 0, 0, 0}, false, 0.0, 1.0},
+                        Case{{1e300, 201e300, 0, 1e302, 0, 0}, true, 101e300, 0x1p1003},
+                        Case{{-top, top, -top, top, 0, 0}, true, 0.0, 0x1p1023},
+                        Case{{1e300, 1e300, 2e300, 2e300, 0, 0}, true, 1e300, 1.0}}) {
+    SCOPED_TRACE(c.Bounds.MaxX);
+    const TModelFrame frame = ModelFrame(c.Bounds);
+    EXPECT_EQ(frame.Relative, c.Relative);
+    EXPECT_DOUBLE_EQ(frame.CentreX, c.CentreX);
+    EXPECT_EQ(frame.Unit, c.Unit);
+    // The box in the frame's units fits a float with room for any turn.
+    for (double x : {c.Bounds.MinX, c.Bounds.MaxX})
+      EXPECT_LE(std::fabs(x - frame.CentreX) / frame.Unit, 2.0 * (c.Relative ? 1.0 : 1e30));
+    for (double y : {c.Bounds.MinY, c.Bounds.MaxY})
+      EXPECT_LE(std::fabs(y - frame.CentreY) / frame.Unit, 2.0 * (c.Relative ? 1.0 : 1e30));
+  }
 }
 
 } // namespace

@@ -430,6 +430,30 @@ TEST_F(Show3D, AModelAwayFromTheOriginIsFullyVisibleInBothStyles) {
   }
 }
 
+// Coordinates beyond a float's range are drawn relative to the model's box:
+// the picture is that of the same model at ordinary size.
+TEST_F(Show3D, AModelBeyondTheRangeOfAFloatIsDrawn) {
+  const double k = 1e300;
+  auto sections =
+      std::vector{Section("soma", -1, {{k, 0, 0, 10 * k}, {201 * k, 0, 0, 10 * k}}),
+                  Section("dend", 0, {{101 * k, 0, 0, 4 * k}, {101 * k, 100 * k, 0, 4 * k}})};
+  // Lengths as the file stores them (their squares overflow a double).
+  sections[0].Length = 200 * k;
+  sections[1].Length = 100 * k;
+  for (const int style : {TOpenGLThread3D::Wire, TOpenGLThread3D::Diameter}) {
+    TOptions::Instance().Graphics3D.ShapeStyle = style;
+    Open(sections, {{0.0, -70.0, 30.0}});
+    const TRgbBytes soma = Context->ColorOf(-70.0);
+    const TRgbBytes dendrite = Context->ColorOf(30.0);
+    for (double x : {6.0, 51.0, 151.0, 196.0})
+      EXPECT_TRUE(HasColorNear(x * k, 0.0, soma)) << style << " soma at " << x;
+    for (double y : {10.0, 50.0, 95.0})
+      EXPECT_TRUE(HasColorNear(101 * k, y * k, dendrite)) << style << " dendrite at " << y;
+    EXPECT_EQ(At(ToPixel(51 * k, 50 * k)), White) << style;
+    Form.reset();
+  }
+}
+
 TEST_F(Show3D, AxesStartWhereTheMenuOpenedAndKeepTheirPixelOffsets) {
   Open(Tee, TeeFrame);
   EXPECT_EQ(CountColor(Red), 0);
