@@ -3,6 +3,7 @@
 #include "X11TestSupport.h"
 
 #include "control/DataControl.h"
+#include "data/DataToColor.h"
 #include "data/NeuronDataFile.h"
 #include "render/OpenGLDisplayPanel.h"
 #include "settings/MessageDialog.h"
@@ -24,7 +25,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <memory>
+#include <set>
 
 namespace {
 
@@ -169,6 +172,46 @@ TEST_F(ControlViewsTest, AFlatDataRangeStillGivesThe1DWindowItsAxes) {
       ink += qGray(picture.pixel(x, y)) < 128;
   // Two axes with their ticks and labels, at least.
   EXPECT_GT(ink, picture.width() / 2 + picture.height() / 2);
+}
+
+// A data range at the edge of a double: the boxes show numbers, the palette
+// keeps the range they show, and the 2D window colours the segments apart.
+TEST_F(ControlViewsTest, ARangeAtTheEdgeOfADoubleColoursTheSegmentsApart) {
+  const struct {
+    double Min, Max;
+    const char *MinText, *MaxText;
+  } cases[] = {{-1e308, 1e308, "-1e+308", "1e+308"}, {-1e308, 1e307, "-1e+308", "1e+307"}};
+  int id = 1;
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.MaxText);
+    ASSERT_TRUE(WriteRangeDataFile(Path.toStdString(), c.Min, c.Max, {0.0}));
+    auto form = OpenControlWindow(Path, id++);
+    EXPECT_EQ(form->findChild<QLineEdit *>("VariableMinEdit")->text(), c.MinText);
+    EXPECT_EQ(form->findChild<QLineEdit *>("VariableMaxEdit")->text(), c.MaxText);
+    EXPECT_EQ(form->Palette().GetMinValue(), form->VariableScaleMin());
+    EXPECT_EQ(form->Palette().GetMaxValue(), form->VariableScaleMax());
+
+    PressButton(*form, "Show2DButton");
+    TShow2DForm *view = form->Form2D();
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
+    ASSERT_TRUE(QTest::qWaitFor([view] { return view->GetLastDrawnTime() == 0.0; }));
+    const QImage picture = view->DisplayPanel()->grabFramebuffer();
+    std::set<QRgb> colours;
+    const TDataToColor &palette = form->Palette();
+    for (int y = 0; y < picture.height(); ++y)
+      for (int x = 0; x < picture.width(); ++x)
+        for (int i = 1; i < palette.GetColorCount(); ++i) {
+          const TColor3f &rgb = palette.GetColor(i);
+          if (picture.pixel(x, y) ==
+              qRgb(qRound(rgb[0] * 255), qRound(rgb[1] * 255), qRound(rgb[2] * 255)))
+            colours.insert(picture.pixel(x, y));
+        }
+    // Six segments spread over the whole range show four palette colours
+    // besides black (at least three in exactly the palette's bytes); a palette
+    // left on another range shows one.
+    EXPECT_GE(colours.size(), 3u);
+  }
 }
 
 // Opening and destroying a Control Window with its views, with the threads

@@ -2,8 +2,10 @@
 
 #include "data/NeuronDataWriter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
+#include <limits>
 
 namespace {
 
@@ -50,6 +52,17 @@ bool WriteSampleDataFile(const std::string &path, const std::vector<double> &tim
 
 bool WriteFlatDataFile(const std::string &path, double value, const std::vector<double> &times) {
   return WriteMorphology(path, value, value, times, [value](double, size_t) { return value; });
+}
+
+bool WriteRangeDataFile(const std::string &path, double minimum, double maximum,
+                        const std::vector<double> &times) {
+  const double top = std::numeric_limits<double>::max();
+  const double low = std::clamp(minimum, -top, top);
+  const double high = std::clamp(maximum, -top, top);
+  // In halves, as the width may overflow.
+  return WriteMorphology(path, minimum, maximum, times, [low, high](double, size_t k) {
+    return 2.0 * (low / 2.0 + (high / 2.0 - low / 2.0) / 6.0 * (static_cast<double>(k) + 0.5));
+  });
 }
 
 std::vector<double> FrameTimes(double first, double step, double last) {

@@ -12,5 +12,11 @@ bool WriteSampleDataFile(const std::string &path, const std::vector<double> &tim
 // The same morphology with every value, and the data range, equal to value.
 bool WriteFlatDataFile(const std::string &path, double value, const std::vector<double> &times);
 
+// The same morphology with the data range minimum..maximum (either may be
+// infinite) and the six segments' values spread over it, clamped to the finite
+// doubles, in increasing order.
+bool WriteRangeDataFile(const std::string &path, double minimum, double maximum,
+                        const std::vector<double> &times);
+
 // Frame times first, first + step, ... up to last.
 std::vector<double> FrameTimes(double first, double step, double last);
