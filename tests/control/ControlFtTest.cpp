@@ -93,6 +93,8 @@ TEST_F(ControlFtTest, PlaybackWaitsForEveryFrameAndStartingAfterStopClearsTheCur
   Form->AddSelectedPoint("1,1,2", "dend[1](2)");
   PressButton(*Form, "ShowFtButton");
   Form->GetFtPoints()[1]->Color = 0x00ff00u;
+  // A window not yet mapped holds nothing back: start once it shows the first frame.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Form->FormFt()->GetLastDrawnTime() == 0.0; }));
   const std::vector<double> everyFrame{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
   for (int run = 0; run < 2; ++run) {
     PressButton(*Form, "PlayBitBtn");

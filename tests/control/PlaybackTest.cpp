@@ -80,6 +80,8 @@ TEST_F(PlaybackTest, PlaysEveryFrameWhileTheViewDrawsThemThenStops) {
   TOptions::Instance().Data.SleepPeriod = 30; // a view slower than the 1 ms timer
   Open(FrameTimes(0.0, 1.0, 10.0));
   PressButton(*Form, "Show1DButton");
+  // A window not yet mapped holds nothing back: start once it shows the first frame.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Form->Form1D()->GetLastDrawnTime() == 0.0; }));
   PressButton(*Form, "PlayBitBtn");
   EXPECT_EQ(Form->findChild<QTimer *>("Timer")->interval(), 1);
   ExpectLocked(true);
