@@ -103,6 +103,9 @@ int THeadlessRender::RunCommand(int argc, char **argv) {
   // No display at all: the toolkit's off-screen platform, without its GLX.
   qputenv("QT_QPA_PLATFORM", "offscreen");
   qputenv("QT_QPA_OFFSCREEN_NO_GLX", "1");
+  // --size is in output pixels, whatever scale the user's desktop asks for.
+  qunsetenv("QT_SCALE_FACTOR");
+  qunsetenv("QT_SCREEN_SCALE_FACTORS");
   qInstallMessageHandler(QuietMessages);
   // The toolkit must not read the command's arguments as its own.
   int toolkitArgc = 1;

@@ -61,11 +61,13 @@ protected:
     ini.write(text);
   }
 
-  // Runs the program with no display variable in its environment.
+  // Runs the program with no display variable in its environment, and the
+  // scale of a high-density desktop, which must not change the output's pixels.
   TRun Render(const QStringList &arguments, const QString &path = {}) const {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove("DISPLAY");
     environment.remove("WAYLAND_DISPLAY");
+    environment.insert("QT_SCALE_FACTOR", "2");
     if (!path.isNull())
       environment.insert("PATH", path);
     QProcess process;
