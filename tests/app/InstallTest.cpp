@@ -32,6 +32,21 @@ namespace {
 
 const QStringList IconSizes = {"16", "22", "24", "32", "48", "64", "128", "256"};
 
+// Every file an installation puts under its prefix.
+QStringList InstalledFiles() {
+  QStringList files = {"bin/dendrovia",
+                       "share/dendrovia/dendrovia.ini",
+                       "share/dendrovia/palettes/coolwarm.ncm",
+                       "share/dendrovia/palettes/hot.ncm",
+                       "share/dendrovia/palettes/viridis.ncm",
+                       "share/applications/dendrovia.desktop",
+                       "share/mime/packages/dendrovia.xml",
+                       "share/icons/hicolor/scalable/apps/dendrovia.svg"};
+  for (const QString &size : IconSizes)
+    files << "share/icons/hicolor/" + size + "x" + size + "/apps/dendrovia.png";
+  return files;
+}
+
 // Runs a program to its end; returns its exit code and puts its output in *output.
 int RunTool(const QString &program, const QStringList &arguments, QString *output = nullptr,
             const QString &directory = {}) {
@@ -232,17 +247,7 @@ public:
 TEST(Install, PutsTheProgramItsDataTheDesktopEntryTheMimeTypeAndTheIconsUnderThePrefix) {
   TInstallation installation;
   ASSERT_EQ(installation.Installed, 0) << installation.Output.toStdString();
-  QStringList files = {"bin/dendrovia",
-                       "share/dendrovia/dendrovia.ini",
-                       "share/dendrovia/palettes/coolwarm.ncm",
-                       "share/dendrovia/palettes/hot.ncm",
-                       "share/dendrovia/palettes/viridis.ncm",
-                       "share/applications/dendrovia.desktop",
-                       "share/mime/packages/dendrovia.xml",
-                       "share/icons/hicolor/scalable/apps/dendrovia.svg"};
-  for (const QString &size : IconSizes)
-    files << "share/icons/hicolor/" + size + "x" + size + "/apps/dendrovia.png";
-  for (const QString &file : files)
+  for (const QString &file : InstalledFiles())
     EXPECT_TRUE(QFileInfo(installation.Path(file)).isFile()) << file.toStdString();
   EXPECT_TRUE(QFileInfo(installation.Path("bin/dendrovia")).isExecutable());
   for (const QString &size : IconSizes) {
@@ -392,16 +397,9 @@ TEST(Install, CPackMakesADebianPackageWithItsDependencies) {
     if (!line.startsWith('d'))
       contents << line.section(' ', -1);
   contents.sort();
-  QStringList expected = {"./usr/bin/dendrovia",
-                          "./usr/share/applications/dendrovia.desktop",
-                          "./usr/share/dendrovia/dendrovia.ini",
-                          "./usr/share/dendrovia/palettes/coolwarm.ncm",
-                          "./usr/share/dendrovia/palettes/hot.ncm",
-                          "./usr/share/dendrovia/palettes/viridis.ncm",
-                          "./usr/share/icons/hicolor/scalable/apps/dendrovia.svg",
-                          "./usr/share/mime/packages/dendrovia.xml"};
-  for (const QString &size : IconSizes)
-    expected << "./usr/share/icons/hicolor/" + size + "x" + size + "/apps/dendrovia.png";
+  QStringList expected;
+  for (const QString &file : InstalledFiles())
+    expected << "./usr/" + file;
   expected.sort();
   EXPECT_EQ(contents, expected);
 }
