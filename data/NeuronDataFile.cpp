@@ -52,6 +52,17 @@ struct TCleanPoints {
   std::vector<double> PathLengths;
 };
 
+// The point that divides a to b as q : 1, which lies the fraction t of the
+// way. Coordinates near the largest double overflow q x b, and are then
+// weighed by t instead (the ordinary way keeps the results of older files).
+TPoint3Dd CutPoint(const TPoint3Dd &a, const TPoint3Dd &b, double q, double t) {
+  const TPoint3Dd cut{(q * b.x + a.x) / (q + 1), (q * b.y + a.y) / (q + 1),
+                      (q * b.z + a.z) / (q + 1)};
+  if (std::isfinite(cut.x) && std::isfinite(cut.y) && std::isfinite(cut.z))
+    return cut;
+  return {a.x * (1 - t) + b.x * t, a.y * (1 - t) + b.y * t, a.z * (1 - t) + b.z * t};
+}
+
 // Rebuilds the section's points so that segment k runs from k * L / S to
 // (k + 1) * L / S along the polyline, with its own first and last points.
 void Resample(TDataFileSectionInfo &section, TCleanPoints &clean) {
@@ -91,8 +102,7 @@ void Resample(TDataFileSectionInfo &section, TCleanPoints &clean) {
         // j > 0 here: c[0] is 0 and end is not negative.
         const double q = (end - c[j - 1]) / (c[j] - end);
         if (q > MinCutRatio) {
-          op.push_back({(q * p[j].x + p[j - 1].x) / (q + 1), (q * p[j].y + p[j - 1].y) / (q + 1),
-                        (q * p[j].z + p[j - 1].z) / (q + 1)});
+          op.push_back(CutPoint(p[j - 1], p[j], q, (end - c[j - 1]) / (c[j] - c[j - 1])));
           od.push_back(d[j] + (d[j - 1] - d[j]) * (c[j] - end) / (c[j] - c[j - 1]));
         }
         break;
@@ -422,7 +432,10 @@ void TNeuronDataFile::ReadSection(TReader &in, std::int32_t k, std::int64_t &seg
       const double dx = point.x - last.x;
       const double dy = point.y - last.y;
       const double dz = point.z - last.z;
-      const double distance = std::sqrt(dx * dx + dy * dy + dz * dz);
+      double distance = std::sqrt(dx * dx + dy * dy + dz * dz);
+      // The squares of steps beyond 1e154 overflow; hypot scales them.
+      if (std::isinf(distance))
+        distance = std::hypot(dx, dy, dz);
       if (distance < MinPointDistance)
         continue;
       pathLength = clean.PathLengths.back() + distance;

@@ -150,6 +150,24 @@ TEST_F(ReaderTest, SegmentsCutThePolylineIntoEqualLengths) {
   const TDataFileSectionInfo l = LoadOne(longer);
   EXPECT_EQ(l.SegmentFirstPoint, (std::vector<std::int32_t>{0, 2, 7, 8, 9}));
   EXPECT_EQ(Xs(l), (std::vector<double>{0.0, 2.0, 2.0, 2.5, 2.6, 2.7, 3.0, 3.0, 3.0}));
+
+  // Steps whose squares overflow, and cuts between points near the largest
+  // double, fall where they fall at ordinary size.
+  const struct { double Scale, Offset; } far[] = {{1e300, 0.0}, {0x1p1016, 0x1p1023}};
+  for (const auto &f : far) {
+    SCOPED_TRACE(f.Offset);
+    TRawSection big = Section("big", 0, 10 * f.Scale, 4);
+    big.Points.clear();
+    for (int x = 0; x <= 10; ++x)
+      big.Points.push_back({f.Offset + x * f.Scale, 0.0, 0.0, 1.0});
+    const TDataFileSectionInfo b = LoadOne(big);
+    EXPECT_EQ(b.SegmentFirstPoint, (std::vector<std::int32_t>{0, 4, 8, 12, 16}));
+    const std::vector<double> xs = Xs(b);
+    const std::vector<double> expected{0, 1, 2, 2.5, 2.5, 3, 4, 5, 5, 6, 7, 7.5, 7.5, 8, 9, 10};
+    ASSERT_EQ(xs.size(), expected.size());
+    for (std::size_t i = 0; i < xs.size(); ++i)
+      EXPECT_DOUBLE_EQ(xs[i], f.Offset + expected[i] * f.Scale) << i;
+  }
 }
 
 TEST_F(ReaderTest, PointsCloserThanAThousandthAreDropped) {
