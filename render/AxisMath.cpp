@@ -86,35 +86,40 @@ std::string GeneralNumberText(double value) {
 TAxesLayout LayoutAxes(const TAxesRequest &request, const TViewGeometry &geometry,
                        const TTextWidth &textWidth, int textHeight) {
   const TDataWindow &w = request.Window;
+  const TAxisMap &mapX = geometry.XMap;
+  const TAxisMap &mapY = geometry.YMap;
   TAxesLayout layout;
-  const double y0 = (w.YMin > 0.0 || w.YMax < 0.0) ? w.YMin : 0.0;
-  const double x0 = (w.XMin > 0.0 || w.XMax < 0.0) ? w.XMin : 0.0;
+  const double y0 = mapY((w.YMin > 0.0 || w.YMax < 0.0) ? w.YMin : 0.0);
+  const double x0 = mapX((w.XMin > 0.0 || w.XMax < 0.0) ? w.XMin : 0.0);
   const int h = textWidth("0");
 
-  layout.XAxis = {w.XMin, y0, w.XMax, y0};
+  layout.XAxis = {mapX(w.XMin), y0, mapX(w.XMax), y0};
   const int xRoom =
       std::max(textWidth(FormatNumber("%.0f", w.XMin)), textWidth(FormatNumber("%.0f", w.XMax))) +
       request.XLabelSpacing;
-  layout.XStep = AxisStep(w.XMin, w.XMax, geometry.XPixels(std::fabs(w.XMax - w.XMin)), xRoom);
+  layout.XStep =
+      AxisStep(w.XMin, w.XMax, geometry.XPixels(std::fabs(mapX(w.XMax) - mapX(w.XMin))), xRoom);
   const double tickHeight = geometry.YUnits(request.TickLength);
   const double xLabelBaseline = y0 - geometry.YUnits(h + request.XLabelGap);
   for (double x : TickPositions(request.XTickStart, layout.XStep, request.XTickStart, w.XMax)) {
-    layout.XTicks.push_back({x, y0, x, y0 + tickHeight});
+    const double drawnX = mapX(x);
+    layout.XTicks.push_back({drawnX, y0, drawnX, y0 + tickHeight});
     std::string text = FormatNumber("%.0f", x);
-    const double left = x - geometry.XUnits(textWidth(text)) / 2.0;
+    const double left = drawnX - geometry.XUnits(textWidth(text)) / 2.0;
     layout.XLabels.push_back({std::move(text), left, xLabelBaseline});
   }
 
-  layout.YAxis = {x0, w.YMin, x0, w.YMax};
-  layout.YStep = AxisStep(w.YMin, w.YMax, geometry.YPixels(std::fabs(w.YMax - w.YMin)),
+  layout.YAxis = {x0, mapY(w.YMin), x0, mapY(w.YMax)};
+  layout.YStep = AxisStep(w.YMin, w.YMax, geometry.YPixels(std::fabs(mapY(w.YMax) - mapY(w.YMin))),
                           textHeight + request.YLabelSpacing);
   const double tickWidth = geometry.XUnits(request.TickLength);
   const char *yFormat = layout.YStep < 1.0 ? "%.3f" : "%.0f";
   for (double y : TickPositions(0.0, layout.YStep, w.YMin, w.YMax)) {
-    layout.YTicks.push_back({x0, y, x0 + tickWidth, y});
+    const double drawnY = mapY(y);
+    layout.YTicks.push_back({x0, drawnY, x0 + tickWidth, drawnY});
     std::string text = FormatNumber(yFormat, y);
     const double left = x0 - geometry.XUnits(textWidth(text) + request.YLabelGap);
-    layout.YLabels.push_back({std::move(text), left, y - geometry.YUnits(h) / 2.0});
+    layout.YLabels.push_back({std::move(text), left, drawnY - geometry.YUnits(h) / 2.0});
   }
   return layout;
 }

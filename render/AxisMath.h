@@ -46,7 +46,8 @@ struct TAxisLabel {
   double X, Y;
 };
 
-// Everything the axes draw, in data coordinates.
+// Everything the axes draw, in the geometry's drawing units; the labels'
+// texts are data values.
 struct TAxesLayout {
   TAxisLine XAxis{};
   TAxisLine YAxis{};

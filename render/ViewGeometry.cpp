@@ -12,6 +12,18 @@ int TruncatedPixels(double pixels) {
   return static_cast<int>(pixels);
 }
 
+// One axis's map and view extents: its range in drawing units, widened by
+// the margins' share of the panel.
+void FitAxis(double low, double high, int before, int after, int panel, TAxisMap &map,
+             double &viewLow, double &viewHigh) {
+  map = TAxisMap::For(low, high);
+  const double drawnLow = map(low);
+  const double drawnHigh = map(high);
+  const double extent = drawnHigh - drawnLow;
+  viewLow = drawnLow - extent * before / panel;
+  viewHigh = drawnHigh + extent * after / panel;
+}
+
 } // namespace
 
 TViewGeometry::TViewGeometry(const TDataWindow &window)
@@ -24,16 +36,12 @@ void TViewGeometry::Fit(const TDataWindow &window, const TMargins &margins, int 
   PanelRight = panelLeft + panelWidth;
   PanelTop = panelTop;
   PanelBottom = panelTop + panelHeight;
-  const double width = window.XMax - window.XMin;
-  if (panelWidth > 0) {
-    ViewLeft = window.XMin - width * margins.Left / panelWidth;
-    ViewRight = window.XMax + width * margins.Right / panelWidth;
-  }
-  const double height = window.YMax - window.YMin;
-  if (panelHeight > 0) {
-    ViewBottom = window.YMin - height * margins.Bottom / panelHeight;
-    ViewTop = window.YMax + height * margins.Top / panelHeight;
-  }
+  if (panelWidth > 0)
+    FitAxis(window.XMin, window.XMax, margins.Left, margins.Right, panelWidth, XMap, ViewLeft,
+            ViewRight);
+  if (panelHeight > 0)
+    FitAxis(window.YMin, window.YMax, margins.Bottom, margins.Top, panelHeight, YMap, ViewBottom,
+            ViewTop);
 }
 
 double TViewGeometry::XUnits(double pixels) const {

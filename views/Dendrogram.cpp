@@ -10,11 +10,11 @@ bool IsChecked(const TNeuronDataFile &data, std::int32_t item) {
   return data.GetItemChecked()[item].load(std::memory_order_relaxed) == 1;
 }
 
-TDendrogramVertex Vertex(double x, double y) {
-  return {static_cast<float>(x), static_cast<float>(y)};
-}
-
 } // namespace
+
+TDendrogramVertex TDendrogram::Vertex(double x, double y) const {
+  return {static_cast<float>(XMap(x)), static_cast<float>(YMap(y))};
+}
 
 double TDendrogram::TotalHeight(const TNeuronDataFile &data, double itemSpacing,
                                 double levelSpacing) {
@@ -36,10 +36,13 @@ double TDendrogram::DistanceAxisLength(const TNeuronDataFile &data) {
   return std::max(data.GetMaxDistance(), 100.0);
 }
 
-void TDendrogram::Build(const TNeuronDataFile &data, double itemSpacing, double levelSpacing) {
+void TDendrogram::Build(const TNeuronDataFile &data, double itemSpacing, double levelSpacing,
+                        const TAxisMap &xMap, const TAxisMap &yMap) {
   Data = &data;
   ItemSpacing = itemSpacing;
   LevelSpacing = levelSpacing;
+  XMap = xMap;
+  YMap = yMap;
   Height = TotalHeight(data, itemSpacing, levelSpacing);
   Checked.assign(static_cast<std::size_t>(data.GetItemCount()), 0);
   VertexList.clear();
@@ -53,6 +56,7 @@ void TDendrogram::Build(const TNeuronDataFile &data, double itemSpacing, double 
   const std::vector<std::int32_t> &sectionFirst = data.GetSectionFirstSegment();
   Placed.assign(sections.size(), -1);
 
+  const TAxisMap distances = XMap;
   double y = Height;
   for (std::int32_t i = 0; i < data.GetItemCount(); ++i) {
     if (!IsChecked(data, i))
@@ -85,9 +89,12 @@ void TDendrogram::Build(const TNeuronDataFile &data, double itemSpacing, double 
       placed.Y = y;
       if (n > 0) {
         const double length = section.Length / n;
+        // The row's height once, the distances through a local copy of the
+        // map: the compiler cannot tell the vertices from the member.
+        const float row = Vertex(x, y).Y;
         for (std::int32_t k = 0; k < n; ++k)
-          VertexList.push_back(Vertex(x + k * length, y));
-        VertexList.push_back(Vertex(x + section.Length, y));
+          VertexList.push_back({static_cast<float>(distances(x + k * length)), row});
+        VertexList.push_back({static_cast<float>(distances(x + section.Length)), row});
         for (std::int32_t k = placed.FirstVertex; k < placed.FirstVertex + n; ++k)
           LineList.insert(LineList.end(),
                           {static_cast<std::uint32_t>(k), static_cast<std::uint32_t>(k) + 1});
@@ -103,15 +110,17 @@ void TDendrogram::Build(const TNeuronDataFile &data, double itemSpacing, double 
   }
 }
 
-bool TDendrogram::Update(const TNeuronDataFile &data, double itemSpacing, double levelSpacing) {
+bool TDendrogram::Update(const TNeuronDataFile &data, double itemSpacing, double levelSpacing,
+                         const TAxisMap &x, const TAxisMap &y) {
   bool same = Data == &data && ItemSpacing == itemSpacing && LevelSpacing == levelSpacing &&
+              XMap == x && YMap == y &&
               Checked.size() == static_cast<std::size_t>(data.GetItemCount()) &&
               Placed.size() == data.GetSections().size();
   for (std::int32_t i = 0; same && i < data.GetItemCount(); ++i)
     same = (Checked[static_cast<std::size_t>(i)] == 1) == IsChecked(data, i);
   if (same)
     return false;
-  Build(data, itemSpacing, levelSpacing);
+  Build(data, itemSpacing, levelSpacing, x, y);
   return true;
 }
 

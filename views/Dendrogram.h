@@ -1,12 +1,14 @@
 #pragma once
 
+#include "render/AxisMap.h"
+
 #include <cstdint>
 #include <optional>
 #include <vector>
 
 class TNeuronDataFile;
 
-// A point of the dendrogram in data units (distance, height). Single
+// A point of the dendrogram in drawing units (distance, height). Single
 // precision, as OpenGL draws it, so that the vertices go to it unconverted.
 struct TDendrogramVertex {
   float X = 0.0f;
@@ -26,6 +28,7 @@ struct TDendrogramSection {
   // Its connection line (two vertices from ConnectionVertices()[2 * index]),
   // -1 when it continues the row before it.
   std::int32_t Connection = -1;
+  // Its height, unmapped.
   double Y = 0.0;
 };
 
@@ -63,11 +66,14 @@ public:
   // 100 um of the scale bar.
   static double DistanceAxisLength(const TNeuronDataFile &data);
 
-  // Lays out the data's checked items anew.
-  void Build(const TNeuronDataFile &data, double itemSpacing, double levelSpacing);
+  // Lays out the data's checked items anew, distances mapped to drawing
+  // units by x and heights by y.
+  void Build(const TNeuronDataFile &data, double itemSpacing, double levelSpacing,
+             const TAxisMap &x = {}, const TAxisMap &y = {});
   // Builds the layout unless it already stands for this data, these spacings
-  // and the data's current check marks. True when it was rebuilt.
-  bool Update(const TNeuronDataFile &data, double itemSpacing, double levelSpacing);
+  // and maps, and the data's current check marks. True when it was rebuilt.
+  bool Update(const TNeuronDataFile &data, double itemSpacing, double levelSpacing,
+              const TAxisMap &x = {}, const TAxisMap &y = {});
 
   double GetTotalHeight() const { return Height; }
   bool IsEmpty() const { return SectionList.empty(); }
@@ -92,9 +98,14 @@ public:
                                                  std::int32_t segment) const;
 
 private:
+  // A point in drawing units.
+  TDendrogramVertex Vertex(double x, double y) const;
+
   const TNeuronDataFile *Data = nullptr;
   double ItemSpacing = 0.0;
   double LevelSpacing = 0.0;
+  TAxisMap XMap;
+  TAxisMap YMap;
   double Height = 0.0;
   std::vector<std::uint8_t> Checked;
   std::vector<TDendrogramVertex> VertexList;

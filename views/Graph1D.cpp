@@ -7,7 +7,7 @@ void TGraph1D::BeginStrip() {
 }
 
 void TGraph1D::Add(double x, TSource source) {
-  VertexList.push_back({static_cast<float>(x), 0.0f, 0.0f, 0.0f, 0.0f});
+  VertexList.push_back({static_cast<float>(LaidOutMap(x)), 0.0f, 0.0f, 0.0f, 0.0f});
   Sources.push_back(source);
 }
 
@@ -20,8 +20,8 @@ void TGraph1D::EndStrip() {
   }
 }
 
-bool TGraph1D::NeedsLayout(const TNeuronDataFile &data) const {
-  if (LaidOut != &data || LaidOutSections != data.GetSections().size() ||
+bool TGraph1D::NeedsLayout(const TNeuronDataFile &data, const TAxisMap &x) const {
+  if (LaidOut != &data || !(LaidOutMap == x) || LaidOutSections != data.GetSections().size() ||
       LaidOutItems.size() != static_cast<std::size_t>(data.GetItemCount()))
     return true;
   for (std::int32_t i = 0; i < data.GetItemCount(); ++i)
@@ -30,12 +30,13 @@ bool TGraph1D::NeedsLayout(const TNeuronDataFile &data) const {
   return false;
 }
 
-void TGraph1D::Layout(const TNeuronDataFile &data) {
+void TGraph1D::Layout(const TNeuronDataFile &data, const TAxisMap &x) {
   VertexList.clear();
   Sources.clear();
   StripList.clear();
   Lines.clear();
   LaidOut = &data;
+  LaidOutMap = x;
   LaidOutSections = data.GetSections().size();
   LaidOutItems.assign(static_cast<std::size_t>(data.GetItemCount()), 0);
   const std::vector<TDataFileSectionInfo> &sections = data.GetSections();
@@ -94,21 +95,24 @@ void TGraph1D::Layout(const TNeuronDataFile &data) {
   }
 }
 
-void TGraph1D::Fill(const double *values, const float *colors) {
+void TGraph1D::Fill(const double *values, const float *colors, const TAxisMap &y) {
   const std::size_t count = VertexList.size();
   for (std::size_t i = 0; i < count; ++i) {
     const TSource &source = Sources[i];
-    const double y = source.B < 0 ? values[source.A] : (values[source.A] + values[source.B]) / 2.0;
+    // Halves first: the sum of two values near the largest double overflows.
+    const double value =
+        source.B < 0 ? values[source.A] : values[source.A] / 2.0 + values[source.B] / 2.0;
     const float *color = colors + 3 * static_cast<std::ptrdiff_t>(source.Color);
     TGraph1DVertex &vertex = VertexList[i];
-    vertex.Y = static_cast<float>(y);
+    vertex.Y = static_cast<float>(y(value));
     vertex.R = color[0];
     vertex.G = color[1];
     vertex.B = color[2];
   }
 }
 
-void TGraph1D::Build(const TNeuronDataFile &data, const double *values, const float *colors) {
-  Layout(data);
-  Fill(values, colors);
+void TGraph1D::Build(const TNeuronDataFile &data, const double *values, const float *colors,
+                     const TAxisMap &x, const TAxisMap &y) {
+  Layout(data, x);
+  Fill(values, colors, y);
 }

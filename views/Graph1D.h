@@ -1,12 +1,15 @@
 #pragma once
 
+#include "render/AxisMap.h"
+
 #include <cstdint>
 #include <vector>
 
 class TNeuronDataFile;
 
-// One vertex of the 1D graph: distance, value and the colour there. Single
-// precision, as OpenGL draws them, so that the vertices go to it unconverted.
+// One vertex of the 1D graph: distance, value (both in drawing units) and the
+// colour there. Single precision, as OpenGL draws them, so that the vertices
+// go to it unconverted.
 struct TGraph1DVertex {
   float X = 0.0f;
   float Y = 0.0f;
@@ -33,16 +36,20 @@ struct TGraph1DStrip {
 // colour come from; Fill then sets the values and colours of a frame.
 class TGraph1D {
 public:
-  // Lays out the strips of the checked items. Sections without segments are
-  // skipped; children outside the model are ignored.
-  void Layout(const TNeuronDataFile &data);
-  // Whether the model or its checked items differ from the last Layout.
-  bool NeedsLayout(const TNeuronDataFile &data) const;
-  // Sets every vertex's value and colour from a frame's values (one per
-  // global segment) and colours (red, green, blue per global segment).
-  void Fill(const double *values, const float *colors);
+  // Lays out the strips of the checked items, distances mapped by x.
+  // Sections without segments are skipped; children outside the model are
+  // ignored.
+  void Layout(const TNeuronDataFile &data, const TAxisMap &x = {});
+  // Whether the model, its checked items or the distance map differ from the
+  // last Layout.
+  bool NeedsLayout(const TNeuronDataFile &data, const TAxisMap &x = {}) const;
+  // Sets every vertex's value (mapped by y) and colour from a frame's values
+  // (one per global segment) and colours (red, green, blue per global
+  // segment).
+  void Fill(const double *values, const float *colors, const TAxisMap &y = {});
   // Layout and Fill.
-  void Build(const TNeuronDataFile &data, const double *values, const float *colors);
+  void Build(const TNeuronDataFile &data, const double *values, const float *colors,
+             const TAxisMap &x = {}, const TAxisMap &y = {});
 
   const std::vector<TGraph1DVertex> &Vertices() const { return VertexList; }
   const std::vector<TGraph1DStrip> &Strips() const { return StripList; }
@@ -70,6 +77,7 @@ private:
   std::vector<std::int32_t> Forks;
   // What the layout was made for.
   const TNeuronDataFile *LaidOut = nullptr;
+  TAxisMap LaidOutMap;
   std::vector<std::uint8_t> LaidOutItems;
   std::size_t LaidOutSections = 0;
 };

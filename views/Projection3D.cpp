@@ -58,11 +58,10 @@ TDepthRange ModelDepthRange(const TModelBounds &bounds, double scale, double rea
 }
 
 TModelFrame ModelFrame(const TModelBounds &bounds) {
-  constexpr double FloatSafe = 1e30;
   const double largest =
       std::max({std::fabs(bounds.MinX), std::fabs(bounds.MaxX), std::fabs(bounds.MinY),
                 std::fabs(bounds.MaxY), std::fabs(bounds.MinZ), std::fabs(bounds.MaxZ)});
-  if (largest < FloatSafe)
+  if (largest < TAxisMap::FloatSafe)
     return {};
   TModelFrame frame;
   frame.Relative = true;
@@ -73,8 +72,7 @@ TModelFrame ModelFrame(const TModelBounds &bounds) {
   const double half =
       std::max({bounds.MaxX / 2.0 - bounds.MinX / 2.0, bounds.MaxY / 2.0 - bounds.MinY / 2.0,
                 bounds.MaxZ / 2.0 - bounds.MinZ / 2.0});
-  if (half > 0.0 && std::isfinite(half))
-    frame.Unit = std::ldexp(1.0, std::ilogb(half));
+  frame.Unit = PowerOfTwoUnit(half);
   return frame;
 }
 

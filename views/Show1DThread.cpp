@@ -23,9 +23,9 @@ void TOpenGLThread1D::DrawGraph() {
     return;
   // The strips' shape changes only with the items; each frame brings values
   // and colours.
-  if (Graph.NeedsLayout(*Data))
-    Graph.Layout(*Data);
-  Graph.Fill(frame->Values, frame->Colors);
+  if (Graph.NeedsLayout(*Data, Geometry.XMap))
+    Graph.Layout(*Data, Geometry.XMap);
+  Graph.Fill(frame->Values, frame->Colors, Geometry.YMap);
   glLineWidth(DeviceWidth(GraphicLineWidth));
   const std::vector<TGraph1DVertex> &vertices = Graph.Vertices();
   if (!vertices.empty()) {

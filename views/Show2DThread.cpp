@@ -61,7 +61,7 @@ void TOpenGLThread2D::ProjectionChanged() {
 
 const TDendrogram &TOpenGLThread2D::Layout() {
   if (Data != nullptr)
-    Dendrogram.Update(*Data, ItemSpacing, LevelSpacing);
+    Dendrogram.Update(*Data, ItemSpacing, LevelSpacing, Geometry.XMap, Geometry.YMap);
   return Dendrogram;
 }
 
@@ -131,16 +131,21 @@ void TOpenGLThread2D::DrawDendrogram(const float *colors) {
 }
 
 void TOpenGLThread2D::DrawScaleBar() {
-  const double base = -Geometry.YUnits(ScaleFont.TextHeight());
+  // Laid out in data units, as the bar's length is one.
+  const TAxisMap &mapX = Geometry.XMap;
+  const TAxisMap &mapY = Geometry.YMap;
+  const double base = -mapY.DataLength(Geometry.YUnits(ScaleFont.TextHeight()));
+  const double drawnBase = mapY(base);
   glColor3fv(ScaleColor.data());
   glLineWidth(DeviceWidth(ScaleLineWidth));
   glBegin(GL_LINE_STRIP);
-  glVertex2d(0.0, base + ScaleTickLengthY);
-  glVertex2d(0.0, base);
-  glVertex2d(ScaleLength, base);
-  glVertex2d(ScaleLength, base + ScaleTickLengthY);
+  glVertex2d(mapX(0.0), drawnBase + ScaleTickLengthY);
+  glVertex2d(mapX(0.0), drawnBase);
+  glVertex2d(mapX(ScaleLength), drawnBase);
+  glVertex2d(mapX(ScaleLength), drawnBase + ScaleTickLengthY);
   glEnd();
-  ScaleFont.Draw(std::trunc(ScaleLength + Geometry.XUnits(5)), std::trunc(base), ScaleText);
+  ScaleFont.Draw(mapX(std::trunc(ScaleLength + mapX.DataLength(Geometry.XUnits(5)))),
+                 mapY(std::trunc(base)), ScaleText);
 }
 
 void TOpenGLThread2D::DrawMarkers() {

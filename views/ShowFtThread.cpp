@@ -61,12 +61,18 @@ void TOpenGLThreadFt::DrawGraph() {
       // interpolating it.
       glShadeModel(GL_FLAT);
       glEnableClientState(GL_VERTEX_ARRAY);
+      const TAxisMap &mapX = Geometry.XMap;
+      const TAxisMap &mapY = Geometry.YMap;
+      const bool relative = mapX.IsRelative() || mapY.IsRelative();
       const double pixelsPerUnit =
           Geometry.PanelWidth() * Panel().PixelRatio() / (Geometry.ViewRight - Geometry.ViewLeft);
       // More than four samples per pixel column draw no other pixels than four.
-      const double thinFrom = 4.0 * (std::fabs(Window.XMax - Window.XMin) * pixelsPerUnit + 1.0);
+      const double thinFrom =
+          4.0 * (std::fabs(mapX(Window.XMax) - mapX(Window.XMin)) * pixelsPerUnit + 1.0);
       const TThinning columns{Geometry.ViewLeft, pixelsPerUnit, Window.XMin, Window.XMax};
-      const bool kept = !sampled && ThinnedFor == columns && Thinned.size() == Points->size();
+      // Mapped samples are made anew each frame, so are their thinned curves.
+      const bool kept =
+          !sampled && !relative && ThinnedFor == columns && Thinned.size() == Points->size();
       Thinned.resize(Points->size());
       for (std::size_t n = 0; n < Points->size(); ++n) {
         const TSelectedPointInfo *point = (*Points)[n].get();
@@ -74,6 +80,12 @@ void TOpenGLThreadFt::DrawGraph() {
         glColor3ub(static_cast<GLubyte>(point->Color >> 16),
                    static_cast<GLubyte>(point->Color >> 8), static_cast<GLubyte>(point->Color));
         const TPointSample *visible = point->Samples.data() + span.First;
+        if (relative) {
+          Mapped.resize(span.Count);
+          for (std::size_t i = 0; i < span.Count; ++i)
+            Mapped[i] = {mapX(visible[i].Time), mapY(visible[i].Value)};
+          visible = Mapped.data();
+        }
         if (static_cast<double>(span.Count) > thinFrom) {
           TThinnedCurve &curve = Thinned[n];
           if (!kept || curve.From != visible || curve.Count != span.Count) {

@@ -55,4 +55,6 @@ private:
   // without a new sample draws them again as they are.
   std::vector<TThinnedCurve> Thinned;
   std::optional<TThinning> ThinnedFor;
+  // A curve's samples in drawing units, where they differ from data units.
+  std::vector<TPointSample> Mapped;
 };

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -195,10 +196,17 @@ TEST(LayoutAxes, HugeAndOverflowingRangesGetTicks) {
       EXPECT_LE(label.Text.size(), 12u) << label.Text;
     for (const TAxisLabel &label : layout.YLabels)
       EXPECT_LE(label.Text.size(), 12u) << label.Text;
+    // Drawable: every coordinate within what a float holds.
+    for (const TAxisLine &line : layout.XTicks)
+      EXPECT_LT(std::fabs(line.X1) + std::fabs(line.Y2), 1e30);
+    for (const TAxisLabel &label : layout.YLabels)
+      EXPECT_LT(std::fabs(label.X) + std::fabs(label.Y), 1e30);
+    EXPECT_LT(std::fabs(layout.YAxis.Y1) + std::fabs(layout.XAxis.X2), 1e30);
   }
   EXPECT_GE(Layout({0.0, 1e30, -80.0, 40.0}).XTicks.size(), 5u);
   EXPECT_EQ(Texts(Layout({0.0, 100.0, -1e308, 1e308}).YLabels),
-            (std::vector<std::string>{"-1e+308", "0", "1e+308"}));
+            (std::vector<std::string>{"-1e+308", "-8e+307", "-6e+307", "-4e+307", "-2e+307", "0",
+                                      "2e+307", "4e+307", "6e+307", "8e+307", "1e+308"}));
 }
 
 TEST(AxisText, NumbersAsTheMarginsMeasureThem) {

@@ -130,6 +130,29 @@ TEST_F(Show1D, AOneSegmentSectionIsAHorizontalLineInItsPaletteColour) {
   EXPECT_FALSE(HasColorNear(25.0, -15.0, color));
 }
 
+// Distances and a value scale beyond a float's range are drawn relative to
+// the window: the picture is that of the same graph at ordinary size.
+TEST_F(Show1D, DistancesAndValuesBeyondTheRangeOfAFloatAreDrawn) {
+  const double k = 1e300;
+  TNeuronDataWriter::TSection soma = StraightSection("soma", -1, 200 * k, 1);
+  // As the file stores it (the squares of the steps overflow a double).
+  soma.Length = 200 * k;
+  Open({soma}, {{0.0, 5e307}});
+  Context->VariableMin = "-1e308";
+  Context->VariableMax = "1e308";
+  Form->UpdateVariableScale();
+  Redraw();
+  const TRgbBytes color = Context->ColorOf(5e307);
+  for (double x : {10.0, 100.0, 190.0})
+    EXPECT_TRUE(HasColorNear(x * k, 5e307, color)) << "at " << x;
+  EXPECT_FALSE(HasColorNear(100 * k, -5e307, color));
+  // Both axes, with their ticks.
+  EXPECT_TRUE(HasColorNear(100 * k, 0.0, Black));
+  EXPECT_TRUE(HasColorNear(0.0, -5e307, Black));
+  EXPECT_GE(Form->RenderThread1D()->GetAxes().XTicks.size(), 3u);
+  EXPECT_GE(Form->RenderThread1D()->GetAxes().YTicks.size(), 3u);
+}
+
 TEST_F(Show1D, ASectionWithThreeChildrenForksFromTheMiddleOfItsLastSegment) {
   // Item 0 is the soma alone (unchecked); item 1 is the trunk (two segments,
   // 100 long) with its three children.

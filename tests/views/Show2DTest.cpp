@@ -153,6 +153,27 @@ TEST_F(Show2D, DrawsTheRowsInTheFramesColoursWithBlackConnectionsAndTheScaleBar)
   EXPECT_EQ(At({ToPixel(0.0, 0.0).x(), bar - 3}), Black) << "left tick";
 }
 
+// Distances beyond a float's range are drawn relative to the window: the
+// rows lie where they lie at ordinary size, and a click finds its point.
+TEST_F(Show2D, AModelBeyondTheRangeOfAFloatIsDrawnAndPicked) {
+  const double k = 1e300;
+  std::vector<TNeuronDataWriter::TSection> tree = Tree;
+  for (TNeuronDataWriter::TSection &section : tree) {
+    for (auto &point : section.Points)
+      point.X *= k;
+    // As the file stores it (the squares of the steps overflow a double).
+    section.Length *= k;
+  }
+  Open(tree);
+  const auto color = [&](int segment) { return Context->ColorOf(Values[segment]); };
+  for (auto [x, y, segment] : std::vector<std::tuple<double, double, int>>{
+           {55, 50, 2}, {102, 50, 3}, {138, 50, 3}, {1, 70, 0}, {9, 70, 0}})
+    EXPECT_TRUE(HasColorNear(x * k, y, color(segment))) << "at " << x << ", " << y;
+  EXPECT_EQ(At(ToPixel(60 * k, 30.0)), White) << "between the rows";
+  EXPECT_EQ(Click(5 * k, 70, 0), "Point coordinates: soma(0)");
+  EXPECT_EQ(Click(102 * k, 50, 0), "Point coordinates: a(0)");
+}
+
 // "100 um" right of the scale bar: ink of "100", a blank as wide as the
 // font's, ink of "um", as wide in all as the font measures the text.
 TEST_F(Show2D, TheScaleLabelKeepsItsBlank) {

@@ -183,6 +183,43 @@ TEST_F(ShowFt, CurvesFollowTheFramesDrawnAndTheTimeScale) {
   EXPECT_FALSE(HasColorNear(1.5, 35.0, Black));
 }
 
+// Times and a value scale beyond a float's range are drawn relative to the
+// window, curves thinned to pixel columns too.
+TEST_F(ShowFt, TimesAndValuesBeyondTheRangeOfAFloatAreDrawn) {
+  const double k = 1e300, v = 1e307;
+  std::vector<std::vector<double>> frames;
+  for (int t = 0; t <= 10; ++t)
+    frames.push_back({t * k, t * v, -t * v, 30.0});
+  Context = std::make_unique<TTestViewContext>(WriteDataFile(
+      Dir, "far.dat", {StraightSection("soma", -1, 10, 1), StraightSection("dend", 0, 20, 2)},
+      frames));
+  Context->TimeMax = "1e301";
+  Context->VariableMin = "-1e308";
+  Context->VariableMax = "1e308";
+  Open();
+  AddPoint("0,0,0");
+  AddPoint("1,0,0");
+  for (int t = 0; t <= 10; ++t)
+    GoTo(t * k);
+  for (double t : {1.5, 4.5, 8.5}) {
+    EXPECT_TRUE(HasColorNear(t * k, t * v, Black)) << t;
+    EXPECT_TRUE(HasColorNear(t * k, -t * v, Black)) << t;
+    EXPECT_FALSE(HasColorNear(t * k, t * v / 2, Black)) << t;
+  }
+  EXPECT_GE(Thread()->GetAxes().XTicks.size(), 3u);
+  EXPECT_GE(Thread()->GetAxes().YTicks.size(), 3u);
+
+  std::vector<TPointSample> &saw = Context->Points[1]->Samples;
+  saw.clear();
+  for (int i = 0; i <= 120000; ++i)
+    saw.push_back({i / 40000.0 * k, ((i % 400) * 6.0 / 399.0 - 3.0) * v});
+  Form->RenderThreadFt()->Invalidate();
+  Redraw();
+  for (double y : {-2.9, 1.0, 2.9})
+    EXPECT_TRUE(HasColorNear(1.5 * k, y * v, Black)) << y;
+  EXPECT_FALSE(HasColorNear(1.5 * k, 3.5 * v, Black));
+}
+
 TEST_F(ShowFt, TheMenuListsThePointsInOrderColoursAndDeletesThem) {
   AddPoint("0,0,0");
   AddPoint("1,0,0");

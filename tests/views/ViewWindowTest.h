@@ -44,8 +44,8 @@ inline TRgbBytes Rgb(QRgb pixel) {
 // The pixel of a picture drawn with the geometry where the data point (x, y)
 // lies.
 inline QPoint DataPixel(const TViewGeometry &g, const QImage &picture, double x, double y) {
-  const double column = (x - g.ViewLeft) / (g.ViewRight - g.ViewLeft) * picture.width();
-  const double row = (y - g.ViewBottom) / (g.ViewTop - g.ViewBottom) * picture.height();
+  const double column = (g.XMap(x) - g.ViewLeft) / (g.ViewRight - g.ViewLeft) * picture.width();
+  const double row = (g.YMap(y) - g.ViewBottom) / (g.ViewTop - g.ViewBottom) * picture.height();
   return {static_cast<int>(std::floor(column)),
           picture.height() - 1 - static_cast<int>(std::floor(row))};
 }
