@@ -211,6 +211,21 @@ TEST_F(ControlViewsTest, ARangeAtTheEdgeOfADoubleColoursTheSegmentsApart) {
     // besides black (at least three in exactly the palette's bytes); a palette
     // left on another range shows one.
     EXPECT_GE(colours.size(), 3u);
+
+    // The 1D window draws its axes and the values in their colours.
+    PressButton(*form, "Show1DButton");
+    TShow1DForm *graph = form->Form1D();
+    ASSERT_TRUE(QTest::qWaitFor([graph] { return graph->GetLastDrawnTime() == 0.0; }));
+    const QImage strips = graph->DisplayPanel()->grabFramebuffer();
+    int black = 0, coloured = 0;
+    for (int y = 0; y < strips.height(); ++y)
+      for (int x = 0; x < strips.width(); ++x) {
+        const QRgb pixel = strips.pixel(x, y);
+        black += pixel == qRgb(0, 0, 0);
+        coloured += pixel != qRgb(0, 0, 0) && pixel != qRgb(255, 255, 255);
+      }
+    EXPECT_GT(black, strips.width() / 2 + strips.height() / 2);
+    EXPECT_GT(coloured, strips.width() / 4);
   }
 }
 
