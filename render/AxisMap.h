@@ -32,8 +32,7 @@ public:
     const double mapped = (value - CentreValue) * InverseUnit;
     return mapped > Reach ? Reach : mapped < -Reach ? -Reach : mapped;
   }
-  // A length in drawing units, and a length in drawing units in coordinates.
-  double Length(double length) const { return Relative ? length * InverseUnit : length; }
+  // A length in drawing units in data units.
   double DataLength(double length) const { return Relative ? length * UnitValue : length; }
 
   bool operator==(const TAxisMap &) const = default;

@@ -28,9 +28,9 @@ public:
   explicit TViewGeometry(const TDataWindow &window = {});
 
   // Sets the panel extents, maps the data window to drawing units and widens
-  // it by the margins so that the margins come out as the given pixel counts. A panel width of 0 or
-  // less keeps the horizontal view extents, a height of 0 or less the vertical ones (there is
-  // nothing to fit them to), and that axis's map.
+  // it by the margins so that the margins come out as the given pixel counts.
+  // A panel width of 0 or less keeps the horizontal view extents and map, a
+  // height of 0 or less the vertical ones (there is nothing to fit them to).
   void Fit(const TDataWindow &window, const TMargins &margins, int panelLeft, int panelTop,
            int panelWidth, int panelHeight);
 

@@ -21,7 +21,7 @@ void TGraph1D::EndStrip() {
 }
 
 bool TGraph1D::NeedsLayout(const TNeuronDataFile &data, const TAxisMap &x) const {
-  if (LaidOut != &data || !(LaidOutMap == x) || LaidOutSections != data.GetSections().size() ||
+  if (LaidOut != &data || LaidOutMap != x || LaidOutSections != data.GetSections().size() ||
       LaidOutItems.size() != static_cast<std::size_t>(data.GetItemCount()))
     return true;
   for (std::int32_t i = 0; i < data.GetItemCount(); ++i)
